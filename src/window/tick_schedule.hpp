@@ -1,0 +1,39 @@
+// When the 50 ms timer fires: deadlines on a steady clock, so ticks do not drift while the machine keeps up,
+// and after a stall one late tick runs instead of a burst of catch-up ticks.
+#pragma once
+
+#include <chrono>
+
+namespace zarvo {
+
+class TickSchedule {
+public:
+    using Clock = std::chrono::steady_clock;
+    using Duration = std::chrono::nanoseconds;
+    using TimePoint = std::chrono::time_point<Clock, Duration>;
+
+    explicit TickSchedule(Duration interval = std::chrono::milliseconds(50)) : interval_(interval) {}
+
+    // The first tick falls one interval after now.
+    void start(TimePoint now) { next_ = now + interval_; }
+    bool due(TimePoint now) const { return now >= next_; }
+    // Time left before the next tick, zero when it is due.
+    Duration untilNext(TimePoint now) const { return due(now) ? Duration::zero() : next_ - now; }
+    // Call once a tick has run: the next deadline is one interval after the last one, unless that has
+    // passed as well, in which case the schedule starts afresh from now.
+    void ticked(TimePoint now)
+    {
+        next_ += interval_;
+        if (next_ <= now) {
+            next_ = now + interval_;
+        }
+    }
+    TimePoint next() const { return next_; }
+    Duration interval() const { return interval_; }
+
+private:
+    Duration interval_;
+    TimePoint next_{};
+};
+
+}  // namespace zarvo

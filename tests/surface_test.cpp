@@ -1,0 +1,150 @@
+// The in-memory drawing surface: pixel rule, edges, clearing, resizing and damage.
+#include "window/framebuffer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace zarvo {
+namespace {
+
+std::vector<Rect> damageOf(Framebuffer& fb)
+{
+    std::vector<Rect> rects;
+    fb.takeDamage([&](const Rect& r) { rects.push_back(r); });
+    return rects;
+}
+
+TEST(Framebuffer, FractionalCoordinatesSelectThePixelContainingThem)
+{
+    Framebuffer fb(10, 8);
+    fb.setPixel(2.99F, 3.0F, rgb(1, 2, 3));
+    EXPECT_EQ(fb.readPixel(2.0F, 3.5F), rgb(1, 2, 3));
+    EXPECT_EQ(fb.readPixel(3.0F, 3.0F), 0);
+    // The last column and row are at size - 1; just below size still maps onto them.
+    fb.setPixel(9.999F, 7.999F, rgb(9, 9, 9));
+    EXPECT_EQ(fb.readPixel(9.0F, 7.0F), rgb(9, 9, 9));
+}
+
+TEST(Framebuffer, OutsideReadsMinusOneAndWritesChangeNothing)
+{
+    Framebuffer fb(3, 2, rgb(4, 5, 6));
+    fb.clearSurface();
+    (void)damageOf(fb);
+    for (const auto& [x, y] : std::vector<std::pair<float, float>>{
+             {-1.0F, 0.0F}, {-0.5F, 0.0F}, {3.0F, 0.0F}, {0.0F, 2.0F}, {0.0F, -1.0F}, {1e30F, 1.0F}}) {
+        EXPECT_EQ(fb.readPixel(x, y), kOutside);
+        fb.setPixel(x, y, rgb(255, 0, 0));
+    }
+    fb.setPixel(std::nanf(""), 0.0F, rgb(255, 0, 0));
+    EXPECT_EQ(fb.readPixel(std::nanf(""), 0.0F), kOutside);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(fb.pixels()[i], Framebuffer::toWord(rgb(4, 5, 6)));
+    }
+    EXPECT_FALSE(fb.damaged());
+}
+
+TEST(Framebuffer, ZeroSizeIsLegal)
+{
+    Framebuffer fb(0, 0);
+    EXPECT_EQ(fb.surfaceWidth(), 0.0F);
+    EXPECT_EQ(fb.surfaceHeight(), 0.0F);
+    EXPECT_EQ(fb.readPixel(-1.0F, -1.0F), kOutside);
+    EXPECT_EQ(fb.readPixel(0.0F, 0.0F), kOutside);
+    fb.setPixel(0.0F, 0.0F, 1);
+    fb.clearSurface();
+    EXPECT_TRUE(damageOf(fb).empty());
+    fb.resize(0, 7);
+    EXPECT_EQ(fb.readPixel(0.0F, 3.0F), kOutside);
+    fb.resize(2, 2);
+    EXPECT_EQ(fb.readPixel(1.0F, 1.0F), 0);
+}
+
+TEST(Framebuffer, ClearFillsWithTheBackground)
+{
+    Framebuffer fb(5, 4);
+    fb.setPixel(1.0F, 1.0F, rgb(10, 20, 30));
+    fb.setBackground(rgb(7, 8, 9));
+    EXPECT_EQ(fb.readPixel(1.0F, 1.0F), rgb(10, 20, 30));  // a new background repaints nothing
+    fb.clearSurface();
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 5; ++x) {
+            EXPECT_EQ(fb.readPixel(static_cast<float>(x), static_cast<float>(y)), rgb(7, 8, 9));
+        }
+    }
+}
+
+TEST(Framebuffer, ResizeKeepsTheOverlapAndFillsTheNewArea)
+{
+    Framebuffer fb(4, 4, rgb(1, 1, 1));
+    fb.clearSurface();
+    fb.setPixel(1.0F, 2.0F, rgb(50, 60, 70));
+    fb.setPixel(3.0F, 3.0F, rgb(80, 90, 100));
+    fb.resize(2, 6);
+    EXPECT_EQ(fb.readPixel(1.0F, 2.0F), rgb(50, 60, 70));
+    EXPECT_EQ(fb.readPixel(1.0F, 5.0F), rgb(1, 1, 1));
+    EXPECT_EQ(fb.readPixel(3.0F, 3.0F), kOutside);
+    fb.resize(5, 6);
+    EXPECT_EQ(fb.readPixel(1.0F, 2.0F), rgb(50, 60, 70));
+    EXPECT_EQ(fb.readPixel(3.0F, 3.0F), rgb(1, 1, 1));  // what was cut off does not come back
+    EXPECT_EQ(damageOf(fb), (std::vector<Rect>{{0, 0, 5, 6}}));
+}
+
+TEST(Framebuffer, StoresPixelsAsXrgbWords)
+{
+    Framebuffer fb(2, 1);
+    fb.setPixel(1.0F, 0.0F, rgb(0x11, 0x22, 0x33));
+    EXPECT_EQ(fb.pixels()[1], 0x00112233U);
+    EXPECT_EQ(Framebuffer::toColour(0x00112233U), rgb(0x11, 0x22, 0x33));
+}
+
+TEST(Framebuffer, DamageCoversChangedTilesMergedAlongRows)
+{
+    Framebuffer fb(100, 40);
+    (void)damageOf(fb);  // the first size counts as all damaged
+    EXPECT_FALSE(fb.damaged());
+
+    fb.setPixel(0.0F, 0.0F, 0);  // the same colour again is no change
+    EXPECT_FALSE(fb.damaged());
+
+    fb.setPixel(5.0F, 5.0F, 1);
+    fb.setPixel(20.0F, 3.0F, 1);  // the next tile along the row: merged
+    fb.setPixel(99.0F, 39.0F, 1);  // the last, partial tile
+    fb.setPixel(6.0F, 6.0F, 1);
+    EXPECT_EQ(damageOf(fb), (std::vector<Rect>{{0, 0, 32, 16}, {96, 32, 4, 8}}));
+    EXPECT_TRUE(damageOf(fb).empty());
+
+    fb.setPixel(50.0F, 20.0F, 2);
+    fb.clearSurface();
+    EXPECT_EQ(damageOf(fb), (std::vector<Rect>{{0, 0, 100, 40}}));
+}
+
+TEST(Framebuffer, EveryChangedPixelLiesInsideTheDamage)
+{
+    Framebuffer fb(257, 131);
+    (void)damageOf(fb);
+    std::vector<std::pair<int, int>> changed;
+    unsigned seed = 7;
+    for (int k = 0; k < 300; ++k) {
+        seed = seed * 1103515245U + 12345U;
+        const int x = static_cast<int>((seed >> 8U) % 257U);
+        const int y = static_cast<int>((seed >> 20U) % 131U);
+        fb.setPixel(static_cast<float>(x), static_cast<float>(y), rgb(1, 2, 3));
+        changed.emplace_back(x, y);
+    }
+    const std::vector<Rect> rects = damageOf(fb);
+    for (const auto& [x, y] : changed) {
+        bool covered = false;
+        for (const Rect& r : rects) {
+            covered = covered || (x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h);
+        }
+        EXPECT_TRUE(covered) << x << "," << y;
+    }
+    for (const Rect& r : rects) {
+        EXPECT_LE(r.x + r.w, 257);
+        EXPECT_LE(r.y + r.h, 131);
+    }
+}
+
+}  // namespace
+}  // namespace zarvo
