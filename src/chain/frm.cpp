@@ -59,7 +59,9 @@ void Frm::onTick()
         paintDot(surface_, segX[0], segY[0], tgtR, tgtG, tgtB);
 
         // The head moves one pixel along its heading; clamped onto an edge it slides along it.
-        segX[0] = static_cast<float>(static_cast<double>(segX[0]) + std::sin(static_cast<double>(heading)));
+        const double stepX = std::sin(static_cast<double>(heading));
+        const double stepY = std::cos(static_cast<double>(heading));
+        segX[0] = static_cast<float>(static_cast<double>(segX[0]) + stepX);
         if (segX[0] < 0.0F) {
             segX[0] = 0.0F;
         }
@@ -67,7 +69,7 @@ void Frm::onTick()
         if (segX[0] > lastColumn) {
             segX[0] = lastColumn;
         }
-        segY[0] = static_cast<float>(static_cast<double>(segY[0]) + std::cos(static_cast<double>(heading)));
+        segY[0] = static_cast<float>(static_cast<double>(segY[0]) + stepY);
         if (segY[0] < 0.0F) {
             segY[0] = 0.0F;
         }

@@ -34,12 +34,11 @@ void Framebuffer::setPixel(float x, float y, Colour colour)
     }
     const std::uint32_t word = toWord(colour);
     std::uint32_t& cell = pixels_[static_cast<std::size_t>(py) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(px)];
-    if (cell != word) {
-        cell = word;
-        if (!allDamaged_) {
-            damageTile(px, py);
-        }
-    }
+    // Only a change counts as damage; recorded without a branch, as most paints do change the pixel.
+    const auto changed = static_cast<std::uint8_t>(cell != word);
+    cell = word;
+    tileDirty_[static_cast<std::size_t>((py / kTile) * tilesX_ + px / kTile)] |= changed;
+    anyDamaged_ = anyDamaged_ || changed != 0;
 }
 
 void Framebuffer::clearSurface()
@@ -66,18 +65,15 @@ void Framebuffer::resize(int width, int height)
     width_ = width;
     height_ = height;
     tilesX_ = tilesFor(width);
-    tileDirty_.assign(static_cast<std::size_t>(tilesX_) * static_cast<std::size_t>(tilesFor(height)), 0);
-    damagedTiles_.clear();
+    tilesY_ = tilesFor(height);
+    tileDirty_.assign(static_cast<std::size_t>(tilesX_) * static_cast<std::size_t>(tilesY_), 0);
     damageAll();
 }
 
 void Framebuffer::damageAll()
 {
     allDamaged_ = true;
-    for (const std::uint32_t t : damagedTiles_) {
-        tileDirty_[t] = 0;
-    }
-    damagedTiles_.clear();
+    anyDamaged_ = true;
 }
 
 }  // namespace zarvo
