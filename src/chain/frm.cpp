@@ -78,12 +78,22 @@ void Frm::onTick()
             segY[0] = lastRow;
         }
 
-        // Each follower closes the fraction follow of the gap to its predecessor's new position.
+        // Each follower closes the fraction follow of the gap to its predecessor's new position. The
+        // predecessor's position is carried in locals so that the chain of moves does not wait on memory.
+        double aheadX = segX[0];
+        double aheadY = segY[0];
         for (seg = 1; seg < kPoints; ++seg) {
             const auto i = static_cast<std::size_t>(seg);
-            paintDot(surface_, segX[i], segY[i], tgtR, tgtG, tgtB);
-            segX[i] = static_cast<float>((static_cast<double>(segX[i - 1]) - segX[i]) * follow + segX[i]);
-            segY[i] = static_cast<float>((static_cast<double>(segY[i - 1]) - segY[i]) * follow + segY[i]);
+            const float x = segX[i];
+            const float y = segY[i];
+            paintDot(surface_, x, y, tgtR, tgtG, tgtB);
+            const double f = follow;
+            const auto nextX = static_cast<float>((aheadX - x) * f + x);
+            const auto nextY = static_cast<float>((aheadY - y) * f + y);
+            segX[i] = nextX;
+            segY[i] = nextY;
+            aheadX = nextX;
+            aheadY = nextY;
         }
 
         heading = static_cast<float>(static_cast<double>(heading) + turn);
