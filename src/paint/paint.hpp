@@ -34,8 +34,10 @@ inline Colour nudgeColour(Colour col, std::int16_t tr, std::int16_t tg, std::int
     // green, blue) are the bytes that end 4 * (length - 6) bits above the least significant digit. For a
     // colour within 0..0xFFFFFF that is the plain byte split; for wider values the pairs slide left.
     const auto bits = static_cast<std::uint32_t>(col);
-    const int digits = bits == 0 ? 1 : (35 - std::countl_zero(bits)) / 4;
-    const unsigned shift = digits > 6 ? 4U * static_cast<unsigned>(digits - 6) : 0U;
+    unsigned shift = 0;
+    if (bits > 0xFFFFFFU) {  // seven or eight digits
+        shift = 4U * (static_cast<unsigned>(35 - std::countl_zero(bits)) / 4U - 6U);
+    }
     const int red = detail::step(static_cast<int>((bits >> shift) & 0xFFU), tr);
     const int green = detail::step(static_cast<int>((bits >> (shift + 8U)) & 0xFFU), tg);
     const int blue = detail::step(static_cast<int>((bits >> (shift + 16U)) & 0xFFU), tb);

@@ -20,12 +20,13 @@ struct Rect {
 
 class Framebuffer final : public Surface {
 public:
-    static constexpr int kTile = 16;  // side of a damage tile in pixels
+    static constexpr int kTile = 16;        // side of a damage tile in pixels
+    static constexpr int kMaxSide = 1 << 16;  // a larger width or height is cut to this
 
     explicit Framebuffer(int width = 0, int height = 0, Colour background = 0);
 
-    float surfaceWidth() const override { return static_cast<float>(width_); }
-    float surfaceHeight() const override { return static_cast<float>(height_); }
+    float surfaceWidth() const override { return widthF_; }
+    float surfaceHeight() const override { return heightF_; }
     Colour readPixel(float x, float y) override;
     void setPixel(float x, float y, Colour colour) override;
     void clearSurface() override;
@@ -57,8 +58,24 @@ public:
 private:
     void damageAll();
 
+    bool locate(float x, float y, std::size_t& index, std::size_t& tile) const
+    {
+        int px = 0;
+        int py = 0;
+        if (!pixelOf(x, widthF_, px) || !pixelOf(y, heightF_, py)) {
+            return false;
+        }
+        const auto ux = static_cast<std::size_t>(px);
+        const auto uy = static_cast<std::size_t>(py);
+        index = uy * static_cast<std::size_t>(width_) + ux;
+        tile = (uy / kTile) * static_cast<std::size_t>(tilesX_) + ux / kTile;
+        return true;
+    }
+
     int width_ = 0;
     int height_ = 0;
+    float widthF_ = 0.0F;
+    float heightF_ = 0.0F;
     int tilesX_ = 0;
     Colour background_ = 0;
     std::vector<std::uint32_t> pixels_;
