@@ -329,30 +329,37 @@ int run(HINSTANCE instance, int show)
         zarvo::raiseRuntimeError("the window cannot be created");
     }
 
-    // The timer runs from the window's creation; its first tick falls one interval later.
-    const auto now = zarvo::TickSchedule::Clock::now();
-    host->app.schedule.start(now);
-    armTimer(*host, hwnd, now);
-
-    // The first show is the first size report: the chain resets once, for the size the window shows.
-    ShowWindow(hwnd, show);
-    RECT client{};
-    GetClientRect(hwnd, &client);
+    // From here on a failure is a run-time error like any other: it ends the program through the window.
     try {
+        // The timer runs from the window's creation; its first tick falls one interval later.
+        const auto now = zarvo::TickSchedule::Clock::now();
+        host->app.schedule.start(now);
+        armTimer(*host, hwnd, now);
+
+        // The first show is the first size report: the chain resets once, for the size the window shows.
+        ShowWindow(hwnd, show);
+        RECT client{};
+        GetClientRect(hwnd, &client);
         sizeReport(*host, hwnd, client.right - client.left, client.bottom - client.top, IsIconic(hwnd) != FALSE);
+        UpdateWindow(hwnd);
     } catch (const std::exception& e) {
         fail(*host, hwnd, e.what());
     }
-    UpdateWindow(hwnd);
 
-    MSG msg;
+    MSG msg{};
     BOOL got = 0;
     while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    if (got < 0) {
-        zarvo::raiseRuntimeError("the message loop failed");
+    if (got < 0 && host->error.empty()) {
+        host->error = "the message loop failed";
+        host->exitStatus = 1;
+    }
+    // After Escape the window is still there until the process ends; it must not reach the host any more.
+    if (IsWindow(hwnd) != FALSE) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        KillTimer(hwnd, kTimerId);
     }
     if (!host->error.empty()) {
         showError(host->error);
