@@ -6,6 +6,8 @@ and screenshots of its window (binary PPM, as ImageMagick's import writes them).
   windows_checks.py lit SHOT      how many pixels of the screenshot differ from black
   windows_checks.py kept A B      the percentage of the pixels lit in A that are still lit in B
   windows_checks.py differ A B    how many pixels differ between two screenshots of one size
+  windows_checks.py wm-icon X R   whether the window icons X (xprop -notype 32c _NET_WM_ICON) hold the
+                                  32 x 32 picture R (raw RGBA): "match", or what differs
 """
 
 import struct
@@ -84,6 +86,32 @@ def lit_set(path):
     return (width, height), {i for i in range(width * height) if pixels[3 * i:3 * i + 3] != b"\0\0\0"}
 
 
+def wm_icon(xprop_text, rgba):
+    """The property is a list of pictures, each its width, its height and then one 0xAARRGGBB word per
+    pixel. Matches when one of them shows the expected picture; transparent pixels compare by alpha alone."""
+    _, _, values = xprop_text.partition("=")
+    words = [int(v) for v in values.replace(",", " ").split()]
+    expected = [(a << 24) | (r << 16) | (g << 8) | b for r, g, b, a in zip(*[iter(rgba)] * 4)]
+
+    def same(got, want):
+        return got == want if want >> 24 else got >> 24 == 0
+
+    found = []
+    pos = 0
+    while pos + 2 <= len(words):
+        width, height = words[pos], words[pos + 1]
+        pixels = words[pos + 2:pos + 2 + width * height]
+        pos += 2 + width * height
+        if len(pixels) != len(expected):
+            found.append(f"{width}x{height}")
+            continue
+        differing = sum(1 for got, want in zip(pixels, expected) if not same(got, want))
+        if differing == 0:
+            return "match"
+        found.append(f"{width}x{height} with {differing} pixels differing")
+    return "no matching picture among: " + (", ".join(found) or "none")
+
+
 def main(argv):
     if len(argv) == 2 and argv[0] == "version":
         with open(argv[1], "rb") as f:
@@ -108,6 +136,10 @@ def main(argv):
             print(width * height)
         else:
             print(sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3]))
+        return 0
+    if len(argv) == 3 and argv[0] == "wm-icon":
+        with open(argv[1], encoding="utf-8") as f, open(argv[2], "rb") as g:
+            print(wm_icon(f.read(), g.read()))
         return 0
     print(__doc__, file=sys.stderr)
     return 2
