@@ -127,8 +127,16 @@ TEST(Nudge, ByteRouteMatchesTextRouteForEveryPixelColour)
 
 TEST(Nudge, ByteRouteMatchesTextRouteForWiderValues)
 {
-    std::vector<Colour> values = {-1, std::numeric_limits<Colour>::min(), std::numeric_limits<Colour>::max(),
-                                  0x01000000, 0x0FFFFFFF, 0x10000000, 0x00FFFFFF, 0x7F00FF00, -256, -16777216};
+    std::vector<Colour> values = {-1,
+                                  std::numeric_limits<Colour>::min(),
+                                  std::numeric_limits<Colour>::max(),
+                                  0x01000000,
+                                  0x0FFFFFFF,
+                                  0x10000000,
+                                  0x00FFFFFF,
+                                  0x7F00FF00,
+                                  -256,
+                                  -16777216};
     std::mt19937 rng(12345);
     for (int k = 0; k < 200000; ++k) {
         values.push_back(static_cast<Colour>(rng()));

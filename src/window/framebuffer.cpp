@@ -22,7 +22,8 @@ Colour Framebuffer::readPixel(float x, float y)
     if (!pixelOf(x, width_, px) || !pixelOf(y, height_, py)) {
         return kOutside;
     }
-    return toColour(pixels_[static_cast<std::size_t>(py) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(px)]);
+    return toColour(
+        pixels_[static_cast<std::size_t>(py) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(px)]);
 }
 
 void Framebuffer::setPixel(float x, float y, Colour colour)
@@ -33,7 +34,8 @@ void Framebuffer::setPixel(float x, float y, Colour colour)
         return;  // outside the surface nothing changes
     }
     const std::uint32_t word = toWord(colour);
-    std::uint32_t& cell = pixels_[static_cast<std::size_t>(py) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(px)];
+    std::uint32_t& cell =
+        pixels_[static_cast<std::size_t>(py) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(px)];
     if (cell != word) {
         cell = word;
         if (!allDamaged_) {
@@ -55,7 +57,8 @@ void Framebuffer::resize(int width, int height)
     if (width == width_ && height == height_ && !pixels_.empty()) {
         return;
     }
-    std::vector<std::uint32_t> next(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), toWord(background_));
+    std::vector<std::uint32_t> next(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                                    toWord(background_));
     const int keepW = std::min(width, width_);
     const int keepH = std::min(height, height_);
     for (int y = 0; y < keepH; ++y) {
