@@ -33,3 +33,6 @@ BUILD_PACKAGES=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark
 
 # The packages of the event fuzzer: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(cmake make clang libclang-rt-14-dev)
+
+# The packages of the static checks.
+LINT_PACKAGES=(clang-tidy clang-format)

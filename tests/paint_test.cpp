@@ -19,7 +19,7 @@ Colour textRouteNudge(Colour col, std::int16_t tr, std::int16_t tg, std::int16_t
     std::string s = hexText(col);
     const int n = 6 - static_cast<int>(s.size());
     for (int k = 0; k < n; ++k) {
-        s = "0" + s;
+        s.insert(s.begin(), '0');
     }
     const int positions[3] = {5, 3, 1};
     const std::int16_t targets[3] = {tr, tg, tb};
