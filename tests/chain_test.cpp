@@ -297,12 +297,18 @@ struct Click {
 TEST(Mouse, EachClickDoesWhatItsButtonAndModifiersSay)
 {
     const Click cases[] = {
-        {kButtonLeft, 0, true, false, false},     {kButtonRight, 0, true, true, false},
-        {kButtonLeft, kShift, true, false, true}, {kButtonRight, kShift, true, true, true},
-        {kButtonLeft, 3, true, false, false},     {kButtonRight, 5, true, true, false},
-        {kButtonMiddle, 0, false, false, false},  {kButtonMiddle, kShift, false, false, true},
-        {0, kShift, false, false, true},          {8, 0, false, false, false},
-        {-1, 7, false, false, false},             {kButtonLeft, kCtrl, true, false, false},
+        {kButtonLeft, 0, true, false, false},
+        {kButtonRight, 0, true, true, false},
+        {kButtonLeft, kShift, true, false, true},
+        {kButtonRight, kShift, true, true, true},
+        {kButtonLeft, 3, true, false, false},
+        {kButtonRight, 5, true, true, false},
+        {kButtonMiddle, 0, false, false, false},
+        {kButtonMiddle, kShift, false, false, true},
+        {0, kShift, false, false, true},
+        {8, 0, false, false, false},
+        {-1, 7, false, false, false},
+        {kButtonLeft, kCtrl, true, false, false},
     };
     for (const Click& c : cases) {
         SCOPED_TRACE(::testing::Message() << "button " << c.button << " modifiers " << c.modifiers);
