@@ -172,10 +172,14 @@ std::int16_t heldModifiers()
 zarvo::PointerButton buttonOf(UINT msg)
 {
     switch (msg) {
-    case WM_LBUTTONDOWN: return zarvo::PointerButton::left;
-    case WM_RBUTTONDOWN: return zarvo::PointerButton::right;
-    case WM_MBUTTONDOWN: return zarvo::PointerButton::middle;
-    default: return zarvo::PointerButton::other;
+    case WM_LBUTTONDOWN:
+        return zarvo::PointerButton::left;
+    case WM_RBUTTONDOWN:
+        return zarvo::PointerButton::right;
+    case WM_MBUTTONDOWN:
+        return zarvo::PointerButton::middle;
+    default:
+        return zarvo::PointerButton::other;
     }
 }
 
@@ -322,9 +326,9 @@ int run(HINSTANCE instance, int show)
     RECT frame{0, 0, zarvo::kInitialWidth, zarvo::kInitialHeight};
     AdjustWindowRectEx(&frame, style, FALSE, 0);
     const std::wstring caption = widen(zarvo::kCaption);
-    HWND hwnd = CreateWindowExW(0, kClassName, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                                host.get());
+    HWND hwnd =
+        CreateWindowExW(0, kClassName, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                        frame.bottom - frame.top, nullptr, nullptr, instance, host.get());
     if (hwnd == nullptr) {
         zarvo::raiseRuntimeError("the window cannot be created");
     }
