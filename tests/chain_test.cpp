@@ -19,21 +19,6 @@ using testing::ScriptedRandom;
 constexpr float kAlmostOne = 0x1.fffffep-1F;  // the largest float below 1
 const std::string k42(42, 'u');
 
-TEST(Chain, StartsAtZero)
-{
-    Framebuffer fb(10, 10);
-    ScriptedRandom rnd;
-    const Frm frm(fb, rnd);
-    EXPECT_EQ(frm.follow, 0.0F);
-    EXPECT_EQ(frm.heading, 0.0F);
-    EXPECT_EQ(frm.turn, 0.0F);
-    for (int i = 0; i < kPoints; ++i) {
-        EXPECT_EQ(frm.segX[static_cast<std::size_t>(i)], 0.0F);
-        EXPECT_EQ(frm.segY[static_cast<std::size_t>(i)], 0.0F);
-    }
-    EXPECT_EQ(frm.tgtR + frm.tgtG + frm.tgtB, 0);
-}
-
 TEST(Chain, ResetReseedsScattersAndDrawsHeadingAndFollow)
 {
     Framebuffer fb(503, 380);

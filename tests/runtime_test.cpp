@@ -67,13 +67,6 @@ TEST(Generator, ReseedingRestartsTheSequence)
     EXPECT_EQ(firstDraws.size(), 2U);
 }
 
-TEST(TimeOfDay, IsSecondsSinceMidnight)
-{
-    const float t = timeOfDay();
-    EXPECT_GE(t, 0.0F);
-    EXPECT_LE(t, 86401.0F);
-}
-
 TEST(TickSchedule, TicksOnDeadlinesWithoutDrift)
 {
     TickSchedule s;
@@ -104,19 +97,6 @@ TEST(TickSchedule, AStallGivesOneLateTickNotABurst)
     EXPECT_FALSE(s.due(late));
     EXPECT_EQ(s.next(), late + 50ms);
     EXPECT_EQ(s.untilNext(late + 10ms), 40ms);
-}
-
-TEST(Input, ButtonsAndModifiersTranslateToTheChainsValues)
-{
-    EXPECT_EQ(buttonCode(PointerButton::left), 1);
-    EXPECT_EQ(buttonCode(PointerButton::right), 2);
-    EXPECT_EQ(buttonCode(PointerButton::middle), 4);
-    EXPECT_EQ(buttonCode(PointerButton::other), 0);
-    EXPECT_EQ(modifierBits(false, false, false), 0);
-    EXPECT_EQ(modifierBits(true, false, false), 1);
-    EXPECT_EQ(modifierBits(true, true, false), 3);
-    EXPECT_EQ(modifierBits(true, false, true), 5);
-    EXPECT_EQ(modifierBits(true, true, true), 7);
 }
 
 TEST(App, ResizeKeepsThePictureAndResetsTheChain)
