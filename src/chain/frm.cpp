@@ -55,8 +55,14 @@ void Frm::resetChain()
 
 void Frm::onTick()
 {
+    // All paints of a tick use the same target colour and follow factor: nothing changes them before the
+    // last pass has run.
+    const std::int16_t tr = tgtR;
+    const std::int16_t tg = tgtG;
+    const std::int16_t tb = tgtB;
+    const double f = follow;
     for (pass = 0; pass < kPassesPerTick; ++pass) {
-        paintDot(surface_, segX[0], segY[0], tgtR, tgtG, tgtB);
+        paintDot(surface_, segX[0], segY[0], tr, tg, tb);
 
         // The head moves one pixel along its heading; clamped onto an edge it slides along it.
         const double stepX = std::sin(static_cast<double>(heading));
@@ -86,8 +92,7 @@ void Frm::onTick()
             const auto i = static_cast<std::size_t>(seg);
             const float x = segX[i];
             const float y = segY[i];
-            paintDot(surface_, x, y, tgtR, tgtG, tgtB);
-            const double f = follow;
+            paintDot(surface_, x, y, tr, tg, tb);
             const auto nextX = static_cast<float>((aheadX - x) * f + x);
             const auto nextY = static_cast<float>((aheadY - y) * f + y);
             segX[i] = nextX;

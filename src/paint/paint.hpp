@@ -17,12 +17,27 @@ namespace zarvo {
 std::int32_t retDec(std::string_view hexNum);
 
 namespace detail {
-// One component's step: 5 toward the target (not at all when equal), held within 0..255. Written without
-// branches, since whether a component lies below or above its target is a coin toss for the predictor.
-inline int step(int v, int target)
+// One component's step, looked up: row 0 for a component equal to its target, row 1 for one below it (5
+// up, at most 255), row 2 for one above it (5 down, at least 0). A table, as whether a component lies
+// below or above its target is a coin toss that a branch would keep missing.
+struct StepTable {
+    std::uint8_t next[3][256];
+};
+inline constexpr StepTable kSteps = [] {
+    StepTable table{};
+    for (int v = 0; v < 256; ++v) {
+        table.next[0][v] = static_cast<std::uint8_t>(v);
+        table.next[1][v] = static_cast<std::uint8_t>(std::min(v + 5, 255));
+        table.next[2][v] = static_cast<std::uint8_t>(std::max(v - 5, 0));
+    }
+    return table;
+}();
+
+inline int step(unsigned v, int target)
 {
-    const int ch = v + 5 * (static_cast<int>(v < target) - static_cast<int>(v > target));
-    return std::clamp(ch, 0, 255);
+    const auto t = static_cast<unsigned>(target);
+    const unsigned direction = static_cast<unsigned>(v < t) | (static_cast<unsigned>(v > t) << 1U);
+    return kSteps.next[direction][v];
 }
 }  // namespace detail
 
@@ -38,9 +53,9 @@ inline Colour nudgeColour(Colour col, std::int16_t tr, std::int16_t tg, std::int
     if (bits > 0xFFFFFFU) {  // seven or eight digits
         shift = 4U * (static_cast<unsigned>(35 - std::countl_zero(bits)) / 4U - 6U);
     }
-    const int red = detail::step(static_cast<int>((bits >> shift) & 0xFFU), tr);
-    const int green = detail::step(static_cast<int>((bits >> (shift + 8U)) & 0xFFU), tg);
-    const int blue = detail::step(static_cast<int>((bits >> (shift + 16U)) & 0xFFU), tb);
+    const int red = detail::step((bits >> shift) & 0xFFU, tr);
+    const int green = detail::step((bits >> (shift + 8U)) & 0xFFU, tg);
+    const int blue = detail::step((bits >> (shift + 16U)) & 0xFFU, tb);
     return rgb(red, green, blue);
 }
 
