@@ -29,4 +29,4 @@ ensure_packages() {
 }
 
 # The packages that configure and build the native program, its tests and benchmark.
-BUILD_PACKAGES=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev)
+BUILD_PACKAGES=(cmake g++ make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev)

@@ -3,6 +3,8 @@
 // parts of the picture that changed, through the window's own software framebuffer.
 #include "window/host_sdl.hpp"
 
+#include "icon_pixels.hpp"  // generated at build time from the icon's text source
+
 #include <SDL.h>
 
 #include <chrono>
@@ -218,12 +220,24 @@ int waitMilliseconds(TickSchedule::Duration d)
     return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(d).count());
 }
 
+// The application icon, the same picture as the desktop entry's.
+void setIcon(SDL_Window* window)
+{
+    // SDL copies the pixels and never writes to them.
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(kIconPixels), kIconWidth, kIconHeight,
+                                                           32, kIconWidth * 4, SDL_PIXELFORMAT_ARGB8888);
+    platformCheck(icon != nullptr, "SDL_CreateRGBSurfaceWithFormatFrom");
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+}
+
 // The window, its icon and the first show, then events and ticks until the end.
 int runWindow(Host& host)
 {
     host.window = SDL_CreateWindow(kCaption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kInitialWidth,
                                    kInitialHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     platformCheck(host.window != nullptr, "SDL_CreateWindow");
+    setIcon(host.window);
     SDL_ShowWindow(host.window);
     takeFramebuffer(host);  // the first show: the chain's first reset
     present(host);
