@@ -283,12 +283,10 @@ void report(const Host& host, const std::string& message)
 int run()
 {
     // A good desktop citizen: the screen saver and lock stay in force, a click that focuses the window is
-    // a click, the compositor is left alone, and the framebuffer is plain memory put to the window on
-    // demand rather than a texture that a (possibly software) OpenGL rasteriser redraws.
+    // a click, and the compositor is left alone.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 
     // Where to show the window: an X server or a Wayland compositor. With neither, SDL would fall back to an
     // invisible off-screen driver. When only one kind of display is named it is the one to use, so a display
@@ -313,6 +311,11 @@ int run()
         return 1;
     }
     SDL_StopTextInput();  // key presses are all the program reads; no text input or input method
+    // On X11 the window's framebuffer is plain memory put to the window on demand, rather than a texture
+    // that a (possibly software) OpenGL rasteriser redraws. Other drivers have only the texture.
+    if (std::string(SDL_GetCurrentVideoDriver()) == "x11") {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
 
     // The program ends at once, leaving the window to go away with the process: the display server removes
     // a client's windows when it disconnects. Destroying the window first would race SDL's own wake-up
