@@ -1,8 +1,9 @@
 # Shell helpers for running the program on a virtual X server: start and stop Xvfb, find the program's
 # window, take its picture. Sourced, not run; needs scripts/lib.sh.
 
-# What these helpers call: the X server, the input driver (XTEST), ImageMagick and the X utilities.
-XVFB_PACKAGES=(xvfb xdotool imagemagick x11-utils)
+# What these helpers and the end-to-end tests call: the X server, the input driver (XTEST), ImageMagick,
+# the X utilities, and Python for the one X request no utility here sends.
+XVFB_PACKAGES=(xvfb xdotool imagemagick x11-utils python3)
 
 # start_xvfb [WIDTHxHEIGHT]: starts Xvfb on a display number that is free (Xvfb picks it), 24-bit colour.
 # Sets XVFB_PID and exports DISPLAY.
@@ -25,9 +26,20 @@ start_xvfb() {
 # stop_xvfb: stops the X server that start_xvfb started, by its process id.
 stop_xvfb() {
   [ -n "${XVFB_PID:-}" ] || return 0
-  kill "$XVFB_PID" 2>/dev/null || true
-  wait "$XVFB_PID" 2>/dev/null || true
+  stop_process "$XVFB_PID"
   XVFB_PID=
+}
+
+# stop_process PID: ends a process this script started: asks it to stop, and after 3 s forces it.
+stop_process() {
+  local pid=$1 i
+  kill "$pid" 2>/dev/null || true
+  for i in $(seq 30); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -9 "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
 }
 
 # find_window PID: prints the id of the visible window with the caption "Zarvo1" that process PID owns,
