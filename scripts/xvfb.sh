@@ -1,0 +1,61 @@
+# Shell helpers for running the program on a virtual X server: start and stop Xvfb, find the program's
+# window, take its picture. Sourced, not run; needs scripts/lib.sh.
+
+# What these helpers and the end-to-end tests call: the X server, the input driver (XTEST), ImageMagick,
+# the X utilities, and Python for the one X request no utility here sends.
+XVFB_PACKAGES=(xvfb xdotool imagemagick x11-utils python3)
+
+# start_xvfb [WIDTHxHEIGHT]: starts Xvfb on a display number that is free (Xvfb picks it), 24-bit colour.
+# Sets XVFB_PID and exports DISPLAY.
+start_xvfb() {
+  local size=${1:-1280x1024} dir i
+  dir=$(mktemp -d)
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+  XVFB_PID=$!
+  for i in $(seq 100); do
+    [ -s "$dir/display" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || { cat "$dir/log" >&2; echo "Xvfb did not start" >&2; return 1; }
+    sleep 0.1
+  done
+  [ -s "$dir/display" ] || { echo "Xvfb did not report its display" >&2; return 1; }
+  DISPLAY=":$(head -n 1 "$dir/display")"
+  export DISPLAY
+  rm -rf "$dir"
+}
+
+# stop_xvfb: stops the X server that start_xvfb started, by its process id.
+stop_xvfb() {
+  [ -n "${XVFB_PID:-}" ] || return 0
+  stop_process "$XVFB_PID"
+  XVFB_PID=
+}
+
+# stop_process PID: ends a process this script started: asks it to stop, and after 3 s forces it.
+stop_process() {
+  local pid=$1 i
+  kill "$pid" 2>/dev/null || true
+  for i in $(seq 30); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -9 "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
+# find_window PID: prints the id of the visible window with the caption "Zarvo1" that process PID owns,
+# waiting up to 10 s for it to appear.
+find_window() {
+  local pid=$1 i id
+  for i in $(seq 100); do
+    id=$(xdotool search --onlyvisible --pid "$pid" --name '^Zarvo1$' 2>/dev/null | head -n 1) || true
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# snapshot WINDOW FILE: saves the window's pixels (read back from the X server) as a PNG.
+snapshot() {
+  import -silent -window "$1" "png:$2"
+}

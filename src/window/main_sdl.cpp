@@ -1,0 +1,7 @@
+// The program's entry on Linux: everything happens in the SDL host.
+#include "window/host_sdl.hpp"
+
+int main()
+{
+    return zarvo::sdl::run();
+}
