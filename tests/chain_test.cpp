@@ -157,8 +157,9 @@ TEST(Chain, EveryPointStaysInsideTheSurface)
             ASSERT_GE(frm.segY[k], 0.0F);
             ASSERT_LT(frm.segY[k], 48.0F);
         }
-        // The head moves at most one pixel per pass.
-        EXPECT_LE(std::hypot(frm.segX[0] - oldX[0], frm.segY[0] - oldY[0]), 6.001F);
+        // The head moves one pixel per pass; a head scattered into the last pixel's square may in addition be
+        // pulled back onto the last column or row, by less than a pixel.
+        EXPECT_LE(std::hypot(frm.segX[0] - oldX[0], frm.segY[0] - oldY[0]), 7.0F);
         if (t % 500 == 499) {
             frm.onMouseDown(kButtonLeft, 0, 0.0F, 0.0F);
         }
