@@ -22,14 +22,10 @@ enum class PointerButton { left, right, middle, other };
 constexpr std::int16_t buttonCode(PointerButton b)
 {
     switch (b) {
-    case PointerButton::left:
-        return kButtonLeft;
-    case PointerButton::right:
-        return kButtonRight;
-    case PointerButton::middle:
-        return kButtonMiddle;
-    case PointerButton::other:
-        break;
+    case PointerButton::left: return kButtonLeft;
+    case PointerButton::right: return kButtonRight;
+    case PointerButton::middle: return kButtonMiddle;
+    case PointerButton::other: break;
     }
     return 0;  // no button the chain knows: only a new follow factor
 }

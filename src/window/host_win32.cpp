@@ -172,14 +172,10 @@ std::int16_t heldModifiers()
 zarvo::PointerButton buttonOf(UINT msg)
 {
     switch (msg) {
-    case WM_LBUTTONDOWN:
-        return zarvo::PointerButton::left;
-    case WM_RBUTTONDOWN:
-        return zarvo::PointerButton::right;
-    case WM_MBUTTONDOWN:
-        return zarvo::PointerButton::middle;
-    default:
-        return zarvo::PointerButton::other;
+    case WM_LBUTTONDOWN: return zarvo::PointerButton::left;
+    case WM_RBUTTONDOWN: return zarvo::PointerButton::right;
+    case WM_MBUTTONDOWN: return zarvo::PointerButton::middle;
+    default: return zarvo::PointerButton::other;
     }
 }
 
@@ -243,16 +239,16 @@ bool handle(Host& host, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
         }
         // Alt combinations keep their meaning for the window (Alt+F4 closes it, Alt+Space opens its menu).
         return msg == WM_KEYDOWN;
-    case WM_SYSCOLORCHANGE:
+    case WM_SYSCOLORCHANGE: {
         host.app.picture.setBackground(schemeBackground());
         return false;
+    }
     case WM_DESTROY:
         KillTimer(hwnd, kTimerId);
         releaseDib(host.dib);
         PostQuitMessage(host.exitStatus);
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

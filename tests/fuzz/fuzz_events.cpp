@@ -210,9 +210,7 @@ void run(const std::uint8_t* data, std::size_t size)
     bool running = true;
     while (running && !events.empty() && !session.spent()) {
         switch (events.byte() % 4U) {
-        case 0:
-            session.ticks(1 + events.byte() % 16);
-            break;
+        case 0: session.ticks(1 + events.byte() % 16); break;
         case 1: {
             const int width = events.size();
             session.resize(width, events.size());
