@@ -19,7 +19,7 @@ Colour textRouteNudge(Colour col, std::int16_t tr, std::int16_t tg, std::int16_t
     std::string s = hexText(col);
     const int n = 6 - static_cast<int>(s.size());
     for (int k = 0; k < n; ++k) {
-        s = "0" + s;
+        s.insert(s.begin(), '0');
     }
     const int positions[3] = {5, 3, 1};
     const std::int16_t targets[3] = {tr, tg, tb};
@@ -127,8 +127,16 @@ TEST(Nudge, ByteRouteMatchesTextRouteForEveryPixelColour)
 
 TEST(Nudge, ByteRouteMatchesTextRouteForWiderValues)
 {
-    std::vector<Colour> values = {-1, std::numeric_limits<Colour>::min(), std::numeric_limits<Colour>::max(),
-                                  0x01000000, 0x0FFFFFFF, 0x10000000, 0x00FFFFFF, 0x7F00FF00, -256, -16777216};
+    std::vector<Colour> values = {-1,
+                                  std::numeric_limits<Colour>::min(),
+                                  std::numeric_limits<Colour>::max(),
+                                  0x01000000,
+                                  0x0FFFFFFF,
+                                  0x10000000,
+                                  0x00FFFFFF,
+                                  0x7F00FF00,
+                                  -256,
+                                  -16777216};
     std::mt19937 rng(12345);
     for (int k = 0; k < 200000; ++k) {
         values.push_back(static_cast<Colour>(rng()));

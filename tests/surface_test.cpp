@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 namespace zarvo {
@@ -108,7 +109,7 @@ TEST(Framebuffer, DamageCoversChangedTilesMergedAlongRows)
     EXPECT_FALSE(fb.damaged());
 
     fb.setPixel(5.0F, 5.0F, 1);
-    fb.setPixel(20.0F, 3.0F, 1);  // the next tile along the row: merged
+    fb.setPixel(20.0F, 3.0F, 1);   // the next tile along the row: merged
     fb.setPixel(99.0F, 39.0F, 1);  // the last, partial tile
     fb.setPixel(6.0F, 6.0F, 1);
     EXPECT_EQ(damageOf(fb), (std::vector<Rect>{{0, 0, 32, 16}, {96, 32, 4, 8}}));

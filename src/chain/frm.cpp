@@ -59,7 +59,9 @@ void Frm::onTick()
         paintDot(surface_, segX[0], segY[0], tgtR, tgtG, tgtB);
 
         // The head moves one pixel along its heading; clamped onto an edge it slides along it.
-        segX[0] = static_cast<float>(static_cast<double>(segX[0]) + std::sin(static_cast<double>(heading)));
+        const double stepX = std::sin(static_cast<double>(heading));
+        const double stepY = std::cos(static_cast<double>(heading));
+        segX[0] = static_cast<float>(static_cast<double>(segX[0]) + stepX);
         if (segX[0] < 0.0F) {
             segX[0] = 0.0F;
         }
@@ -67,7 +69,7 @@ void Frm::onTick()
         if (segX[0] > lastColumn) {
             segX[0] = lastColumn;
         }
-        segY[0] = static_cast<float>(static_cast<double>(segY[0]) + std::cos(static_cast<double>(heading)));
+        segY[0] = static_cast<float>(static_cast<double>(segY[0]) + stepY);
         if (segY[0] < 0.0F) {
             segY[0] = 0.0F;
         }
@@ -76,12 +78,22 @@ void Frm::onTick()
             segY[0] = lastRow;
         }
 
-        // Each follower closes the fraction follow of the gap to its predecessor's new position.
+        // Each follower closes the fraction follow of the gap to its predecessor's new position. The
+        // predecessor's position is carried in locals so that the chain of moves does not wait on memory.
+        double aheadX = segX[0];
+        double aheadY = segY[0];
         for (seg = 1; seg < kPoints; ++seg) {
             const auto i = static_cast<std::size_t>(seg);
-            paintDot(surface_, segX[i], segY[i], tgtR, tgtG, tgtB);
-            segX[i] = static_cast<float>((static_cast<double>(segX[i - 1]) - segX[i]) * follow + segX[i]);
-            segY[i] = static_cast<float>((static_cast<double>(segY[i - 1]) - segY[i]) * follow + segY[i]);
+            const float x = segX[i];
+            const float y = segY[i];
+            paintDot(surface_, x, y, tgtR, tgtG, tgtB);
+            const double f = follow;
+            const auto nextX = static_cast<float>((aheadX - x) * f + x);
+            const auto nextY = static_cast<float>((aheadY - y) * f + y);
+            segX[i] = nextX;
+            segY[i] = nextY;
+            aheadX = nextX;
+            aheadY = nextY;
         }
 
         heading = static_cast<float>(static_cast<double>(heading) + turn);

@@ -11,7 +11,7 @@
 namespace zarvo {
 
 inline constexpr int kPoints = 21;           // the head (0) and 20 followers
-inline constexpr int kPassesPerTick = 6;
+inline constexpr int kPassesPerTick = 6;     // one tick: six passes of paint-then-move
 inline constexpr float kTurnBound = 0.1F;    // |turn| never exceeds the float nearest 0.1
 inline constexpr std::int16_t kEscape = 27;  // the virtual key code of Escape
 

@@ -17,29 +17,27 @@ Framebuffer::Framebuffer(int width, int height, Colour background) : background_
 
 Colour Framebuffer::readPixel(float x, float y)
 {
-    int px = 0;
-    int py = 0;
-    if (!pixelOf(x, width_, px) || !pixelOf(y, height_, py)) {
+    std::size_t index = 0;
+    std::size_t tile = 0;
+    if (!locate(x, y, index, tile)) {
         return kOutside;
     }
-    return toColour(pixels_[static_cast<std::size_t>(py) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(px)]);
+    return toColour(pixels_[index]);
 }
 
 void Framebuffer::setPixel(float x, float y, Colour colour)
 {
-    int px = 0;
-    int py = 0;
-    if (!pixelOf(x, width_, px) || !pixelOf(y, height_, py)) {
+    std::size_t index = 0;
+    std::size_t tile = 0;
+    if (!locate(x, y, index, tile)) {
         return;  // outside the surface nothing changes
     }
     const std::uint32_t word = toWord(colour);
-    std::uint32_t& cell = pixels_[static_cast<std::size_t>(py) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(px)];
-    if (cell != word) {
-        cell = word;
-        if (!allDamaged_) {
-            damageTile(px, py);
-        }
-    }
+    // Only a change counts as damage; recorded without a branch, as most paints do change the pixel.
+    const bool changed = pixels_[index] != word;
+    pixels_[index] = word;
+    tileDirty_[tile] |= static_cast<std::uint8_t>(changed);
+    anyDamaged_ |= changed;
 }
 
 void Framebuffer::clearSurface()
@@ -50,8 +48,8 @@ void Framebuffer::clearSurface()
 
 void Framebuffer::resize(int width, int height)
 {
-    width = std::max(width, 0);
-    height = std::max(height, 0);
+    width = std::clamp(width, 0, kMaxSide);
+    height = std::clamp(height, 0, kMaxSide);
     if (width == width_ && height == height_ && !pixels_.empty()) {
         return;
     }
@@ -65,19 +63,18 @@ void Framebuffer::resize(int width, int height)
     pixels_ = std::move(next);
     width_ = width;
     height_ = height;
+    widthF_ = static_cast<float>(width);
+    heightF_ = static_cast<float>(height);
     tilesX_ = tilesFor(width);
-    tileDirty_.assign(static_cast<std::size_t>(tilesX_) * static_cast<std::size_t>(tilesFor(height)), 0);
-    damagedTiles_.clear();
+    tilesY_ = tilesFor(height);
+    tileDirty_.assign(static_cast<std::size_t>(tilesX_) * static_cast<std::size_t>(tilesY_), 0);
     damageAll();
 }
 
 void Framebuffer::damageAll()
 {
     allDamaged_ = true;
-    for (const std::uint32_t t : damagedTiles_) {
-        tileDirty_[t] = 0;
-    }
-    damagedTiles_.clear();
+    anyDamaged_ = true;
 }
 
 }  // namespace zarvo

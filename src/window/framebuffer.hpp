@@ -20,12 +20,13 @@ struct Rect {
 
 class Framebuffer final : public Surface {
 public:
-    static constexpr int kTile = 16;  // side of a damage tile in pixels
+    static constexpr int kTile = 16;        // side of a damage tile in pixels
+    static constexpr int kMaxSide = 1 << 16;  // a larger width or height is cut to this
 
     explicit Framebuffer(int width = 0, int height = 0, Colour background = 0);
 
-    float surfaceWidth() const override { return static_cast<float>(width_); }
-    float surfaceHeight() const override { return static_cast<float>(height_); }
+    float surfaceWidth() const override { return widthF_; }
+    float surfaceHeight() const override { return heightF_; }
     Colour readPixel(float x, float y) override;
     void setPixel(float x, float y, Colour colour) override;
     void clearSurface() override;
@@ -41,7 +42,7 @@ public:
     // Rows of 0x00RRGGBB words (the byte order B, G, R, X in memory), width words per row.
     const std::uint32_t* pixels() const { return pixels_.data(); }
 
-    bool damaged() const { return allDamaged_ || !damagedTiles_.empty(); }
+    bool damaged() const { return anyDamaged_; }
     // Hands each changed region to present(Rect), row by row, tiles merged along a row, then forgets them.
     template <class Present>
     void takeDamage(Present&& present);
@@ -56,55 +57,65 @@ public:
 
 private:
     void damageAll();
-    void damageTile(int px, int py)
+
+    bool locate(float x, float y, std::size_t& index, std::size_t& tile) const
     {
-        const auto t = static_cast<std::size_t>((py / kTile) * tilesX_ + px / kTile);
-        if (tileDirty_[t] == 0) {
-            tileDirty_[t] = 1;
-            damagedTiles_.push_back(static_cast<std::uint32_t>(t));
+        int px = 0;
+        int py = 0;
+        if (!pixelOf(x, widthF_, px) || !pixelOf(y, heightF_, py)) {
+            return false;
         }
+        const auto ux = static_cast<std::size_t>(px);
+        const auto uy = static_cast<std::size_t>(py);
+        index = uy * static_cast<std::size_t>(width_) + ux;
+        tile = (uy / kTile) * static_cast<std::size_t>(tilesX_) + ux / kTile;
+        return true;
     }
 
     int width_ = 0;
     int height_ = 0;
+    float widthF_ = 0.0F;
+    float heightF_ = 0.0F;
     int tilesX_ = 0;
     Colour background_ = 0;
     std::vector<std::uint32_t> pixels_;
-    std::vector<std::uint8_t> tileDirty_;
-    std::vector<std::uint32_t> damagedTiles_;
+    int tilesY_ = 0;
+    std::vector<std::uint8_t> tileDirty_;  // one flag per tile, row by row
+    bool anyDamaged_ = false;
     bool allDamaged_ = false;
 };
 
 template <class Present>
 void Framebuffer::takeDamage(Present&& present)
 {
+    if (!anyDamaged_) {
+        return;
+    }
     if (allDamaged_) {
         if (width_ > 0 && height_ > 0) {
             present(Rect{0, 0, width_, height_});
         }
     } else {
-        std::sort(damagedTiles_.begin(), damagedTiles_.end());
-        std::size_t i = 0;
-        while (i < damagedTiles_.size()) {
-            const std::uint32_t first = damagedTiles_[i];
-            std::uint32_t last = first;
-            const auto row = first / static_cast<std::uint32_t>(tilesX_);
-            while (i + 1 < damagedTiles_.size() && damagedTiles_[i + 1] == last + 1 &&
-                   damagedTiles_[i + 1] / static_cast<std::uint32_t>(tilesX_) == row) {
-                last = damagedTiles_[++i];
+        for (int ty = 0; ty < tilesY_; ++ty) {
+            const std::uint8_t* row = tileDirty_.data() + static_cast<std::ptrdiff_t>(ty) * tilesX_;
+            int tx = 0;
+            while (tx < tilesX_) {
+                if (row[tx] == 0) {
+                    ++tx;
+                    continue;
+                }
+                const int first = tx;
+                while (tx < tilesX_ && row[tx] != 0) {
+                    ++tx;
+                }
+                const int y0 = ty * kTile;
+                const int x1 = std::min(width_, tx * kTile);
+                present(Rect{first * kTile, y0, x1 - first * kTile, std::min(height_, y0 + kTile) - y0});
             }
-            ++i;
-            const int x0 = static_cast<int>(first % static_cast<std::uint32_t>(tilesX_)) * kTile;
-            const int x1 = std::min(width_, (static_cast<int>(last % static_cast<std::uint32_t>(tilesX_)) + 1) * kTile);
-            const int y0 = static_cast<int>(row) * kTile;
-            const int y1 = std::min(height_, y0 + kTile);
-            present(Rect{x0, y0, x1 - x0, y1 - y0});
         }
     }
-    for (const std::uint32_t t : damagedTiles_) {
-        tileDirty_[t] = 0;
-    }
-    damagedTiles_.clear();
+    std::fill(tileDirty_.begin(), tileDirty_.end(), std::uint8_t{0});
+    anyDamaged_ = false;
     allDamaged_ = false;
 }
 

@@ -3,8 +3,6 @@
 
 #include "window/runtime.hpp"
 
-#include <cmath>
-
 namespace zarvo {
 
 class Surface {
@@ -21,14 +19,15 @@ public:
 inline constexpr Colour kOutside = -1;
 
 // How a coordinate selects a pixel, the same for reading and writing: the pixel whose square contains it,
-// so x in [i, i + 1) selects column i. Returns false for a coordinate outside [0, size), NaN included.
-inline bool pixelOf(float coordinate, int size, int& index)
+// so x in [i, i + 1) selects column i. Returns false for a coordinate outside [0, size), NaN included. The
+// size is given as a float and must be a whole number below 2^24, so that it converts exactly.
+inline bool pixelOf(float coordinate, float size, int& index)
 {
-    if (!(coordinate >= 0.0F) || !(coordinate < static_cast<float>(size))) {
+    if (!(coordinate >= 0.0F && coordinate < size)) {
         return false;
     }
     index = static_cast<int>(coordinate);  // truncation is the floor for non-negative values
-    return index < size;                   // guards the float rounding of very large sizes
+    return true;
 }
 
 }  // namespace zarvo
