@@ -6,11 +6,14 @@
 #include "icon_pixels.hpp"  // generated at build time from the icon's text source
 
 #include <SDL.h>
+#include <X11/Xlib.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -272,6 +275,27 @@ bool isOffscreen(const char* driver)
     return name.empty() || name == "offscreen" || name == "dummy" || name == "evdev";
 }
 
+// What a failure of the X connection becomes. Xlib calls these from inside its own calls, where its
+// default would print its own words and exit. They report in the program's words and end the process at
+// once: no destructor runs, and nothing more is asked of an X server that may be gone.
+[[noreturn]] int lostDisplay(Display* display)
+{
+    std::fprintf(stderr, "zarvo1: lost the connection to the display %s (the X server closed it or stopped)\n",
+                 XDisplayString(display));
+    std::_Exit(1);
+}
+
+// A request the X server refused (a window destroyed under the program, too little memory in the server):
+// errors the program cannot recover from. The error's text comes from Xlib's local table, not the server.
+[[noreturn]] int refusedRequest(Display* display, XErrorEvent* error)
+{
+    std::array<char, 128> text{};
+    XGetErrorText(display, error->error_code, text.data(), static_cast<int>(text.size()));
+    std::fprintf(stderr, "zarvo1: the X server refused a request: %s, request %d.%d\n", text.data(),
+                 error->request_code, error->minor_code);
+    std::_Exit(1);
+}
+
 void report(const Host& host, const std::string& message)
 {
     std::fprintf(stderr, "zarvo1: %s\n", message.c_str());
@@ -302,6 +326,9 @@ int run()
     if (hasValue(x11) != hasValue(wayland)) {
         SDL_SetHint(SDL_HINT_VIDEODRIVER, hasValue(x11) ? "x11" : "wayland");
     }
+    // Before SDL opens the display, so that SDL's own X error handler passes on to ours.
+    XSetIOErrorHandler(lostDisplay);
+    XSetErrorHandler(refusedRequest);
     // Video only: the joystick and sensor subsystems would make SDL wake up to poll them.
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "zarvo1: cannot reach the display %s (%s)\n", hasValue(x11) ? x11 : wayland, SDL_GetError());
@@ -322,6 +349,8 @@ int run()
         return runWindow(host);
     } catch (const RuntimeError& e) {
         report(host, std::string("run-time error: ") + e.what());
+    } catch (const std::bad_alloc&) {
+        report(host, "out of memory: the window's picture needs more memory than the system gives the program");
     } catch (const std::exception& e) {
         report(host, std::string("unexpected failure: ") + e.what());
     }
