@@ -98,7 +98,8 @@ TEST(SdlInput, MouseButtonsCarryTheKeyboardsModifiersAndPosition)
     EXPECT_EQ(in.x, 12.0F);
     EXPECT_EQ(in.y, 34.0F);
 
-    EXPECT_EQ(translate(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 0, 0), KMOD_LCTRL).button, PointerButton::right);
+    EXPECT_EQ(translate(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 0, 0), KMOD_LCTRL).button,
+              PointerButton::right);
     EXPECT_EQ(translate(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 0, 0), KMOD_LCTRL).modifiers, 2);
     EXPECT_EQ(translate(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 0, 0), 0).button, PointerButton::middle);
     EXPECT_EQ(translate(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1, 0, 0), 0).button, PointerButton::other);
@@ -149,7 +150,8 @@ SurfacePtr surfaceOf(int w, int h, Uint32 format)
 
 SDL_Color pixelAt(const SDL_Surface& s, int x, int y)
 {
-    const auto* p = static_cast<const Uint8*>(s.pixels) + y * s.pitch + x * s.format->BytesPerPixel;
+    const auto* p = static_cast<const Uint8*>(s.pixels) + static_cast<std::ptrdiff_t>(y) * s.pitch +
+                    static_cast<std::ptrdiff_t>(x) * s.format->BytesPerPixel;
     Uint32 value = 0;
     switch (s.format->BytesPerPixel) {
     case 2: value = *reinterpret_cast<const Uint16*>(p); break;

@@ -53,7 +53,8 @@ void Framebuffer::resize(int width, int height)
     if (width == width_ && height == height_ && !pixels_.empty()) {
         return;
     }
-    std::vector<std::uint32_t> next(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), toWord(background_));
+    std::vector<std::uint32_t> next(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                                    toWord(background_));
     const int keepW = std::min(width, width_);
     const int keepH = std::min(height, height_);
     for (int y = 0; y < keepH; ++y) {

@@ -20,7 +20,7 @@ struct Rect {
 
 class Framebuffer final : public Surface {
 public:
-    static constexpr int kTile = 16;        // side of a damage tile in pixels
+    static constexpr int kTile = 16;          // side of a damage tile in pixels
     static constexpr int kMaxSide = 1 << 16;  // a larger width or height is cut to this
 
     explicit Framebuffer(int width = 0, int height = 0, Colour background = 0);

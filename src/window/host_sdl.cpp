@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -90,9 +91,7 @@ Input translate(const SDL_Event& event, std::uint16_t sdlKeymod)
 {
     Input in;
     switch (event.type) {
-    case SDL_QUIT:
-        in.kind = Input::Kind::quit;
-        break;
+    case SDL_QUIT: in.kind = Input::Kind::quit; break;
     case SDL_WINDOWEVENT:
         switch (event.window.event) {
         case SDL_WINDOWEVENT_CLOSE: in.kind = Input::Kind::quit; break;
@@ -115,8 +114,7 @@ Input translate(const SDL_Event& event, std::uint16_t sdlKeymod)
         in.keyCode = virtualKey(event.key.keysym.sym);
         in.modifiers = modifiers(event.key.keysym.mod);
         break;
-    default:
-        break;
+    default: break;
     }
     return in;
 }
@@ -197,8 +195,9 @@ void present(Host& host)
         platformCheck(SDL_UpdateWindowSurface(host.window) == 0, "SDL_UpdateWindowSurface");
         host.showAll = false;
     } else {
-        platformCheck(SDL_UpdateWindowSurfaceRects(host.window, host.rects.data(), static_cast<int>(host.rects.size())) == 0,
-                      "SDL_UpdateWindowSurfaceRects");
+        platformCheck(
+            SDL_UpdateWindowSurfaceRects(host.window, host.rects.data(), static_cast<int>(host.rects.size())) == 0,
+            "SDL_UpdateWindowSurfaceRects");
     }
 }
 
@@ -226,9 +225,10 @@ int waitMilliseconds(TickSchedule::Duration d)
 // The application icon, the same picture as the desktop entry's.
 void setIcon(SDL_Window* window)
 {
-    // SDL copies the pixels and never writes to them.
-    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(kIconPixels), kIconWidth, kIconHeight,
-                                                           32, kIconWidth * 4, SDL_PIXELFORMAT_ARGB8888);
+    // The surface wraps writable pixels, so it gets a copy of the constant picture; the window keeps its own.
+    std::vector<std::uint32_t> pixels(std::begin(kIconPixels), std::end(kIconPixels));
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kIconWidth, kIconHeight, 32, kIconWidth * 4,
+                                                           SDL_PIXELFORMAT_ARGB8888);
     platformCheck(icon != nullptr, "SDL_CreateRGBSurfaceWithFormatFrom");
     SDL_SetWindowIcon(window, icon);
     SDL_FreeSurface(icon);
@@ -331,7 +331,8 @@ int run()
     XSetErrorHandler(refusedRequest);
     // Video only: the joystick and sensor subsystems would make SDL wake up to poll them.
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "zarvo1: cannot reach the display %s (%s)\n", hasValue(x11) ? x11 : wayland, SDL_GetError());
+        std::fprintf(stderr, "zarvo1: cannot reach the display %s (%s)\n", hasValue(x11) ? x11 : wayland,
+                     SDL_GetError());
         return 1;
     }
     if (isOffscreen(SDL_GetCurrentVideoDriver())) {

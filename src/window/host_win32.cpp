@@ -239,16 +239,13 @@ bool handle(Host& host, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
         }
         // Alt combinations keep their meaning for the window (Alt+F4 closes it, Alt+Space opens its menu).
         return msg == WM_KEYDOWN;
-    case WM_SYSCOLORCHANGE:
-        host.app.picture.setBackground(schemeBackground());
-        return false;
+    case WM_SYSCOLORCHANGE: host.app.picture.setBackground(schemeBackground()); return false;
     case WM_DESTROY:
         KillTimer(hwnd, kTimerId);
         releaseDib(host.dib);
         PostQuitMessage(host.exitStatus);
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -322,9 +319,9 @@ int run(HINSTANCE instance, int show)
     RECT frame{0, 0, zarvo::kInitialWidth, zarvo::kInitialHeight};
     AdjustWindowRectEx(&frame, style, FALSE, 0);
     const std::wstring caption = widen(zarvo::kCaption);
-    HWND hwnd = CreateWindowExW(0, kClassName, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                                host.get());
+    HWND hwnd =
+        CreateWindowExW(0, kClassName, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                        frame.bottom - frame.top, nullptr, nullptr, instance, host.get());
     if (hwnd == nullptr) {
         zarvo::raiseRuntimeError("the window cannot be created");
     }
