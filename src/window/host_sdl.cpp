@@ -18,6 +18,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace zarvo::sdl {
 
 std::int16_t virtualKey(std::int32_t sdlKey)
@@ -306,6 +310,13 @@ void report(const Host& host, const std::string& message)
 
 int run()
 {
+#if defined(__GLIBC__)
+    // The picture is the one large allocation, and it follows the window's size. With a fixed threshold
+    // every picture larger than 128 kB lives in a mapping of its own that goes back to the system when it
+    // is freed. Left to itself the C library raises the threshold after freeing the first large picture,
+    // and later ones come from the heap, where a freed picture can stay resident for the rest of the run.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
     // A good desktop citizen: the screen saver and lock stay in force, a click that focuses the window is
     // a click, the compositor is left alone, and the framebuffer is plain memory put to the window on
     // demand rather than a texture that a (possibly software) OpenGL rasteriser redraws.
