@@ -1,5 +1,5 @@
 # Shell helpers for running the program on a virtual X server: start and stop Xvfb, find the program's
-# window, take its picture. Sourced, not run; needs scripts/lib.sh.
+# window, read its size and pixels, read the process's figures. Sourced, not run; needs scripts/lib.sh.
 
 # What these helpers call: the X server, the input driver (XTEST), ImageMagick and the X utilities.
 XVFB_PACKAGES=(xvfb xdotool imagemagick x11-utils)
@@ -47,3 +47,16 @@ find_window() {
 snapshot() {
   import -silent -window "$1" "png:$2"
 }
+
+# window_size WINDOW: the window's size as WIDTHxHEIGHT, as the X server has it.
+window_size() {
+  xwininfo -id "$1" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}'
+}
+
+# differing A B: the number of pixels that differ between two pictures of the same size.
+differing() {
+  compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'
+}
+
+# status_field PID FIELD: a field of /proc/PID/status (VmRSS, voluntary_ctxt_switches, ...), number only.
+status_field() { awk -v f="$2:" '$1 == f {print $2}' "/proc/$1/status"; }
