@@ -4,12 +4,13 @@
 # What these helpers call: the X server, the input driver (XTEST), ImageMagick and the X utilities.
 XVFB_PACKAGES=(xvfb xdotool imagemagick x11-utils)
 
-# start_xvfb [WIDTHxHEIGHT]: starts Xvfb on a display number that is free (Xvfb picks it), 24-bit colour.
-# Sets XVFB_PID and exports DISPLAY.
+# start_xvfb [WIDTHxHEIGHT[xDEPTH]]: starts Xvfb on a display number that is free (Xvfb picks it), in 24-bit
+# colour unless another depth is given. Sets XVFB_PID and exports DISPLAY.
 start_xvfb() {
   local size=${1:-1280x1024} dir i
+  [[ $size == *x*x* ]] || size+=x24
   dir=$(mktemp -d)
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
   XVFB_PID=$!
   for i in $(seq 100); do
     [ -s "$dir/display" ] && break
