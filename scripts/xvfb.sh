@@ -20,6 +20,12 @@ start_xvfb() {
   [ -s "$dir/display" ] || { echo "Xvfb did not report its display" >&2; return 1; }
   DISPLAY=":$(head -n 1 "$dir/display")"
   export DISPLAY
+  # The server has said which display it is; wait until it takes a client, so the first one is not refused.
+  for i in $(seq 50); do
+    xwininfo -root >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  xwininfo -root >/dev/null 2>&1 || { cat "$dir/log" >&2; echo "Xvfb on $DISPLAY takes no client" >&2; return 1; }
   rm -rf "$dir"
 }
 
