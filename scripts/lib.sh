@@ -29,7 +29,7 @@ ensure_packages() {
 }
 
 # The packages that configure and build the native program, its tests and benchmark.
-BUILD_PACKAGES=(cmake g++ make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev)
+BUILD_PACKAGES=(cmake g++ make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev libx11-dev)
 
 # The packages of the event fuzzer: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(cmake make clang libclang-rt-14-dev)

@@ -1,16 +1,17 @@
 # Shell helpers for running the program on a virtual X server: start and stop Xvfb, find the program's
-# window, take its picture. Sourced, not run; needs scripts/lib.sh.
+# window, read its size and pixels, read the process's figures. Sourced, not run; needs scripts/lib.sh.
 
 # What these helpers and the end-to-end tests call: the X server, the input driver (XTEST), ImageMagick,
 # the X utilities, and Python for the one X request no utility here sends.
 XVFB_PACKAGES=(xvfb xdotool imagemagick x11-utils python3)
 
-# start_xvfb [WIDTHxHEIGHT]: starts Xvfb on a display number that is free (Xvfb picks it), 24-bit colour.
-# Sets XVFB_PID and exports DISPLAY.
+# start_xvfb [WIDTHxHEIGHT[xDEPTH]]: starts Xvfb on a display number that is free (Xvfb picks it), in 24-bit
+# colour unless another depth is given. Sets XVFB_PID and exports DISPLAY.
 start_xvfb() {
   local size=${1:-1280x1024} dir i
+  [[ $size == *x*x* ]] || size+=x24
   dir=$(mktemp -d)
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
   XVFB_PID=$!
   for i in $(seq 100); do
     [ -s "$dir/display" ] && break
@@ -20,6 +21,12 @@ start_xvfb() {
   [ -s "$dir/display" ] || { echo "Xvfb did not report its display" >&2; return 1; }
   DISPLAY=":$(head -n 1 "$dir/display")"
   export DISPLAY
+  # The server has said which display it is; wait until it takes a client, so the first one is not refused.
+  for i in $(seq 50); do
+    xwininfo -root >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  xwininfo -root >/dev/null 2>&1 || { cat "$dir/log" >&2; echo "Xvfb on $DISPLAY takes no client" >&2; return 1; }
   rm -rf "$dir"
 }
 
@@ -59,3 +66,16 @@ find_window() {
 snapshot() {
   import -silent -window "$1" "png:$2"
 }
+
+# window_size WINDOW: the window's size as WIDTHxHEIGHT, as the X server has it.
+window_size() {
+  xwininfo -id "$1" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}'
+}
+
+# differing A B: the number of pixels that differ between two pictures of the same size.
+differing() {
+  compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'
+}
+
+# status_field PID FIELD: a field of /proc/PID/status (VmRSS, voluntary_ctxt_switches, ...), number only.
+status_field() { awk -v f="$2:" '$1 == f {print $2}' "/proc/$1/status"; }

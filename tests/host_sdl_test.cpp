@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 namespace zarvo::sdl {
 namespace {
@@ -98,7 +99,8 @@ TEST(SdlInput, MouseButtonsCarryTheKeyboardsModifiersAndPosition)
     EXPECT_EQ(in.x, 12.0F);
     EXPECT_EQ(in.y, 34.0F);
 
-    EXPECT_EQ(translate(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 0, 0), KMOD_LCTRL).button, PointerButton::right);
+    EXPECT_EQ(translate(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 0, 0), KMOD_LCTRL).button,
+              PointerButton::right);
     EXPECT_EQ(translate(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 0, 0), KMOD_LCTRL).modifiers, 2);
     EXPECT_EQ(translate(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 0, 0), 0).button, PointerButton::middle);
     EXPECT_EQ(translate(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1, 0, 0), 0).button, PointerButton::other);
@@ -149,7 +151,8 @@ SurfacePtr surfaceOf(int w, int h, Uint32 format)
 
 SDL_Color pixelAt(const SDL_Surface& s, int x, int y)
 {
-    const auto* p = static_cast<const Uint8*>(s.pixels) + y * s.pitch + x * s.format->BytesPerPixel;
+    const auto* p = static_cast<const Uint8*>(s.pixels) + static_cast<std::ptrdiff_t>(y) * s.pitch +
+                    static_cast<std::ptrdiff_t>(x) * s.format->BytesPerPixel;
     Uint32 value = 0;
     switch (s.format->BytesPerPixel) {
     case 2: value = *reinterpret_cast<const Uint16*>(p); break;
@@ -194,6 +197,24 @@ TEST(SdlPresent, CopiesOnlyTheRegionWithTheRightChannels)
     EXPECT_GE(pixelAt(*s16, 3, 2).r, 248);
     EXPECT_EQ(pixelAt(*s16, 3, 2).b, 0);
     EXPECT_GE(pixelAt(*s16, 5, 3).g, 196);
+}
+
+TEST(SdlPresent, AScreenSdlCannotConvertToIsARunTimeErrorThatSaysWhy)
+{
+    // A screen with a palette (an 8-bit X visual): SDL converts to no indexed format. The copy must not
+    // pass for done; it raises the run-time error that the host reports before it ends the program.
+    const Framebuffer picture(4, 4);
+    const SurfacePtr s = surfaceOf(4, 4, SDL_PIXELFORMAT_INDEX8);
+    ASSERT_TRUE(s) << SDL_GetError();
+    const std::string prefix = "SDL_ConvertPixels failed: ";
+    try {
+        copyToSurface(picture, Rect{0, 0, 4, 4}, *s);
+        ADD_FAILURE() << "the copy into an indexed surface reported no failure";
+    } catch (const RuntimeError& e) {
+        const std::string what = e.what();
+        EXPECT_EQ(what.rfind(prefix, 0), 0U) << what;
+        EXPECT_GT(what.size(), prefix.size()) << "SDL's reason is missing";
+    }
 }
 
 }  // namespace

@@ -6,13 +6,21 @@
 #include "icon_pixels.hpp"  // generated at build time from the icon's text source
 
 #include <SDL.h>
+#include <X11/Xlib.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <iterator>
+#include <new>
 #include <string>
 #include <vector>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace zarvo::sdl {
 
@@ -87,9 +95,7 @@ Input translate(const SDL_Event& event, std::uint16_t sdlKeymod)
 {
     Input in;
     switch (event.type) {
-    case SDL_QUIT:
-        in.kind = Input::Kind::quit;
-        break;
+    case SDL_QUIT: in.kind = Input::Kind::quit; break;
     case SDL_WINDOWEVENT:
         switch (event.window.event) {
         case SDL_WINDOWEVENT_CLOSE: in.kind = Input::Kind::quit; break;
@@ -112,8 +118,7 @@ Input translate(const SDL_Event& event, std::uint16_t sdlKeymod)
         in.keyCode = virtualKey(event.key.keysym.sym);
         in.modifiers = modifiers(event.key.keysym.mod);
         break;
-    default:
-        break;
+    default: break;
     }
     return in;
 }
@@ -194,8 +199,9 @@ void present(Host& host)
         platformCheck(SDL_UpdateWindowSurface(host.window) == 0, "SDL_UpdateWindowSurface");
         host.showAll = false;
     } else {
-        platformCheck(SDL_UpdateWindowSurfaceRects(host.window, host.rects.data(), static_cast<int>(host.rects.size())) == 0,
-                      "SDL_UpdateWindowSurfaceRects");
+        platformCheck(
+            SDL_UpdateWindowSurfaceRects(host.window, host.rects.data(), static_cast<int>(host.rects.size())) == 0,
+            "SDL_UpdateWindowSurfaceRects");
     }
 }
 
@@ -223,9 +229,10 @@ int waitMilliseconds(TickSchedule::Duration d)
 // The application icon, the same picture as the desktop entry's.
 void setIcon(SDL_Window* window)
 {
-    // SDL copies the pixels and never writes to them.
-    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(kIconPixels), kIconWidth, kIconHeight,
-                                                           32, kIconWidth * 4, SDL_PIXELFORMAT_ARGB8888);
+    // The surface wraps writable pixels, so it gets a copy of the constant picture; the window keeps its own.
+    std::vector<std::uint32_t> pixels(std::begin(kIconPixels), std::end(kIconPixels));
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kIconWidth, kIconHeight, 32, kIconWidth * 4,
+                                                           SDL_PIXELFORMAT_ARGB8888);
     platformCheck(icon != nullptr, "SDL_CreateRGBSurfaceWithFormatFrom");
     SDL_SetWindowIcon(window, icon);
     SDL_FreeSurface(icon);
@@ -272,6 +279,27 @@ bool isOffscreen(const char* driver)
     return name.empty() || name == "offscreen" || name == "dummy" || name == "evdev";
 }
 
+// What a failure of the X connection becomes. Xlib calls these from inside its own calls, where its
+// default would print its own words and exit. They report in the program's words and end the process at
+// once: no destructor runs, and nothing more is asked of an X server that may be gone.
+[[noreturn]] int lostDisplay(Display* display)
+{
+    std::fprintf(stderr, "zarvo1: lost the connection to the display %s (the X server closed it or stopped)\n",
+                 XDisplayString(display));
+    std::_Exit(1);
+}
+
+// A request the X server refused (a window destroyed under the program, too little memory in the server):
+// errors the program cannot recover from. The error's text comes from Xlib's local table, not the server.
+[[noreturn]] int refusedRequest(Display* display, XErrorEvent* error)
+{
+    std::array<char, 128> text{};
+    XGetErrorText(display, error->error_code, text.data(), static_cast<int>(text.size()));
+    std::fprintf(stderr, "zarvo1: the X server refused a request: %s, request %d.%d\n", text.data(),
+                 error->request_code, error->minor_code);
+    std::_Exit(1);
+}
+
 void report(const Host& host, const std::string& message)
 {
     std::fprintf(stderr, "zarvo1: %s\n", message.c_str());
@@ -282,6 +310,13 @@ void report(const Host& host, const std::string& message)
 
 int run()
 {
+#if defined(__GLIBC__)
+    // The picture is the one large allocation, and it follows the window's size. With a fixed threshold
+    // every picture larger than 128 kB lives in a mapping of its own that goes back to the system when it
+    // is freed. Left to itself the C library raises the threshold after freeing the first large picture,
+    // and later ones come from the heap, where a freed picture can stay resident for the rest of the run.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
     // A good desktop citizen: the screen saver and lock stay in force, a click that focuses the window is
     // a click, and the compositor is left alone.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
@@ -300,9 +335,13 @@ int run()
     if (hasValue(x11) != hasValue(wayland)) {
         SDL_SetHint(SDL_HINT_VIDEODRIVER, hasValue(x11) ? "x11" : "wayland");
     }
+    // Before SDL opens the display, so that SDL's own X error handler passes on to ours.
+    XSetIOErrorHandler(lostDisplay);
+    XSetErrorHandler(refusedRequest);
     // Video only: the joystick and sensor subsystems would make SDL wake up to poll them.
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "zarvo1: cannot reach the display %s (%s)\n", hasValue(x11) ? x11 : wayland, SDL_GetError());
+        std::fprintf(stderr, "zarvo1: cannot reach the display %s (%s)\n", hasValue(x11) ? x11 : wayland,
+                     SDL_GetError());
         return 1;
     }
     if (isOffscreen(SDL_GetCurrentVideoDriver())) {
@@ -325,6 +364,8 @@ int run()
         return runWindow(host);
     } catch (const RuntimeError& e) {
         report(host, std::string("run-time error: ") + e.what());
+    } catch (const std::bad_alloc&) {
+        report(host, "out of memory: the window's picture needs more memory than the system gives the program");
     } catch (const std::exception& e) {
         report(host, std::string("unexpected failure: ") + e.what());
     }
