@@ -79,3 +79,28 @@ differing() {
 
 # status_field PID FIELD: a field of /proc/PID/status (VmRSS, voluntary_ctxt_switches, ...), number only.
 status_field() { awk -v f="$2:" '$1 == f {print $2}' "/proc/$1/status"; }
+
+# The program under test: $program writes its errors to $work/stderr.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# Starts the program (with the shell's limits) and waits for its window; sets pid and win.
+start_program() {
+  "$program" 2>"$work/stderr" &
+  pid=$!
+  win=$(find_window "$pid") || { win=; return 1; }
+}
+
+# Waits up to $1 seconds, looking every 10 ms, for the program to end. Sets status (its exit status) and
+# gone_ms (when it was seen gone, by now_ms); returns 1 if it is still running.
+await_end() {
+  gone_ms=
+  local deadline=$(($(now_ms) + $1 * 1000))
+  while kill -0 "$pid" 2>/dev/null; do
+    [ "$(now_ms)" -lt "$deadline" ] || return 1
+    sleep 0.01
+  done
+  gone_ms=$(now_ms)
+  wait "$pid"
+  status=$?
+  pid=
+}
