@@ -4,6 +4,7 @@
 #include "window/host_sdl.hpp"
 
 #include "icon_pixels.hpp"  // generated at build time from the icon's text source
+#include "window/window_sizing.hpp"
 
 #include <SDL.h>
 #include <X11/Xlib.h>
@@ -147,6 +148,7 @@ struct Host {
     bool showAll = false;            // the whole picture must reach the window (new framebuffer, exposure)
     std::vector<SDL_Rect> rects;     // the regions presented by the last call, kept to reuse its storage
     App app;
+    WindowSizing sizing;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
 };
 
 void platformCheck(bool ok, const char* call)
@@ -162,9 +164,7 @@ void takeFramebuffer(Host& host)
 {
     host.surface = SDL_GetWindowSurface(host.window);
     platformCheck(host.surface != nullptr, "SDL_GetWindowSurface");
-    if (host.surface->w != host.app.picture.width() || host.surface->h != host.app.picture.height()) {
-        host.app.resized(host.surface->w, host.surface->h);
-    }
+    host.sizing.report(host.app, host.surface->w, host.surface->h, false);
     host.showAll = true;
 }
 

@@ -29,7 +29,6 @@ public:
         }
     }
     TimePoint next() const { return next_; }
-    Duration interval() const { return interval_; }
 
 private:
     Duration interval_;
