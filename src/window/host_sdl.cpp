@@ -4,9 +4,12 @@
 #include "window/host_sdl.hpp"
 
 #include "icon_pixels.hpp"  // generated at build time from the icon's text source
+#include "window/hosts/sdl/wayland_present.hpp"
+#include "window/hosts/sdl/wayland_probe.hpp"
 #include "window/window_sizing.hpp"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
 #include <array>
@@ -15,6 +18,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iterator>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -147,6 +151,10 @@ struct Host {
     SDL_Surface* surface = nullptr;  // the window's framebuffer, owned by SDL; replaced after a resize
     bool showAll = false;            // the whole picture must reach the window (new framebuffer, exposure)
     std::vector<SDL_Rect> rects;     // the regions presented by the last call, kept to reuse its storage
+    // On Wayland the picture goes to SDL's surface through shared-memory buffers of our own; SDL's
+    // framebuffer (an OpenGL texture there) is never made.
+    std::unique_ptr<WaylandPresent> wayland;
+    std::vector<Rect> regions;  // the regions handed to it, kept to reuse their storage
     App app;
     WindowSizing sizing;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
 };
@@ -162,6 +170,14 @@ void platformCheck(bool ok, const char* call)
 // that is the reset, and it keeps what overlaps.
 void takeFramebuffer(Host& host)
 {
+    if (host.wayland) {
+        int width = 0;
+        int height = 0;
+        SDL_GetWindowSize(host.window, &width, &height);
+        host.sizing.report(host.app, width, height, false);
+        host.showAll = true;
+        return;
+    }
     host.surface = SDL_GetWindowSurface(host.window);
     platformCheck(host.surface != nullptr, "SDL_GetWindowSurface");
     host.sizing.report(host.app, host.surface->w, host.surface->h, false);
@@ -173,6 +189,16 @@ void present(Host& host)
 {
     Framebuffer& picture = host.app.picture;
     if (!host.showAll && !picture.damaged()) {
+        return;
+    }
+    if (host.wayland) {
+        host.regions.clear();
+        picture.takeDamage([&host](Rect r) { host.regions.push_back(r); });
+        if (host.showAll) {
+            host.regions.assign(1, Rect{0, 0, picture.width(), picture.height()});
+            host.showAll = false;
+        }
+        host.wayland->present(picture, host.regions);
         return;
     }
     const bool locked = SDL_MUSTLOCK(host.surface);
@@ -211,7 +237,12 @@ bool handle(Host& host, const SDL_Event& event)
     const Input in = translate(event, static_cast<std::uint16_t>(SDL_GetModState()));
     switch (in.kind) {
     case Input::Kind::none: break;
-    case Input::Kind::quit: return false;
+    case Input::Kind::quit:
+        // SDL turns a broken Wayland connection into a request to quit; that one is a failure.
+        if (host.wayland) {
+            host.wayland->checkConnection();
+        }
+        return false;
     case Input::Kind::resized: takeFramebuffer(host); break;
     case Input::Kind::exposed: host.showAll = true; break;
     case Input::Kind::mouseDown: host.app.mouseDown(in.button, in.modifiers, in.x, in.y); break;
@@ -246,6 +277,13 @@ int runWindow(Host& host)
     platformCheck(host.window != nullptr, "SDL_CreateWindow");
     setIcon(host.window);
     SDL_ShowWindow(host.window);
+    if (std::string(SDL_GetCurrentVideoDriver()) == "wayland") {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        platformCheck(SDL_GetWindowWMInfo(host.window, &info) == SDL_TRUE, "SDL_GetWindowWMInfo");
+        host.regions.reserve(1024);
+        host.wayland = std::make_unique<WaylandPresent>(info.info.wl.display, info.info.wl.surface);
+    }
     takeFramebuffer(host);  // the first show: the chain's first reset
     present(host);
     host.app.schedule.start(Clock::now());
@@ -324,24 +362,26 @@ int run()
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
 
     // Where to show the window: an X server or a Wayland compositor. With neither, SDL would fall back to an
-    // invisible off-screen driver. When only one kind of display is named it is the one to use, so a display
-    // that cannot be reached fails at once instead of sending SDL probing elsewhere.
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (!hasValue(x11) && !hasValue(wayland)) {
-        std::fprintf(stderr, "zarvo1: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n");
-        return 1;
+    // invisible off-screen driver. The display chosen is the one SDL is told to use, so a display that cannot
+    // be reached fails at once instead of sending SDL probing elsewhere.
+    const auto text = [](const char* variable) { return std::string(hasValue(variable) ? variable : ""); };
+    const DisplayEnvironment env{text(std::getenv("DISPLAY")), text(std::getenv("WAYLAND_DISPLAY")),
+                                 text(std::getenv("SDL_VIDEODRIVER"))};
+    const DisplayChoice choice = chooseDisplay(env, probeWayland);
+    switch (choice.kind) {
+    case DisplayChoice::Kind::none: std::fprintf(stderr, "zarvo1: %s\n", choice.message.c_str()); return 1;
+    case DisplayChoice::Kind::x11: SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11"); break;
+    case DisplayChoice::Kind::wayland: SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland"); break;
+    case DisplayChoice::Kind::asAsked: break;
     }
-    if (hasValue(x11) != hasValue(wayland)) {
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, hasValue(x11) ? "x11" : "wayland");
-    }
+    const std::string& named =
+        choice.kind == DisplayChoice::Kind::wayland || env.x11.empty() ? env.wayland : env.x11;
     // Before SDL opens the display, so that SDL's own X error handler passes on to ours.
     XSetIOErrorHandler(lostDisplay);
     XSetErrorHandler(refusedRequest);
     // Video only: the joystick and sensor subsystems would make SDL wake up to poll them.
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "zarvo1: cannot reach the display %s (%s)\n", hasValue(x11) ? x11 : wayland,
-                     SDL_GetError());
+        std::fprintf(stderr, "zarvo1: cannot reach the display %s (%s)\n", named.c_str(), SDL_GetError());
         return 1;
     }
     if (isOffscreen(SDL_GetCurrentVideoDriver())) {
@@ -351,7 +391,8 @@ int run()
     }
     SDL_StopTextInput();  // key presses are all the program reads; no text input or input method
     // On X11 the window's framebuffer is plain memory put to the window on demand, rather than a texture
-    // that a (possibly software) OpenGL rasteriser redraws. Other drivers have only the texture.
+    // that a (possibly software) OpenGL rasteriser redraws. On Wayland there is no such framebuffer: the
+    // host puts the picture into shared-memory buffers itself and never asks SDL for one.
     if (std::string(SDL_GetCurrentVideoDriver()) == "x11") {
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     }

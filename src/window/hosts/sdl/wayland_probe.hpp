@@ -1,0 +1,51 @@
+// Which display the window opens on, settled before SDL starts. SDL cannot run on every Wayland
+// compositor (with no input device at all it crashes while starting), so a compositor is looked at first
+// with a connection of our own, and one SDL cannot use is passed over for X11 or reported in one line.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace zarvo::sdl {
+
+// What a look at the Wayland compositor found.
+struct WaylandProbe {
+    bool reached = false;     // a connection was made
+    std::string failure;      // why not, when it was not
+    bool compositor = false;  // wl_compositor
+    bool shm = false;         // wl_shm, for the window's pixels
+    bool shell = false;       // xdg_wm_base, for a desktop window
+    bool inputSeat = false;   // a wl_seat with a pointer or a keyboard
+
+    bool usable() const { return reached && compositor && shm && shell && inputSeat; }
+};
+
+// Connects to the compositor named by the environment (WAYLAND_DISPLAY), lists its globals, asks each
+// seat for its capabilities (two round trips) and disconnects.
+WaylandProbe probeWayland();
+
+// The environment's say: DISPLAY, WAYLAND_DISPLAY and SDL_VIDEODRIVER, empty when unset.
+struct DisplayEnvironment {
+    std::string x11;
+    std::string wayland;
+    std::string requestedDriver;
+};
+
+struct DisplayChoice {
+    enum class Kind {
+        x11,      // the X server named by DISPLAY
+        wayland,  // the compositor named by WAYLAND_DISPLAY
+        asAsked,  // SDL_VIDEODRIVER names a driver other than Wayland: SDL's own choice
+        none      // nowhere to open the window: `message` says why
+    };
+    Kind kind = Kind::none;
+    std::string message;
+};
+
+// A Wayland compositor is preferred where one is named (the session is a Wayland one; an X server beside it
+// is its compatibility layer) or SDL_VIDEODRIVER asks for Wayland, but only once the probe finds SDL can run
+// on it; otherwise X11 where DISPLAY is set and no driver was asked for. The probe is called only when a
+// Wayland compositor is in question.
+DisplayChoice chooseDisplay(const DisplayEnvironment& env, const std::function<WaylandProbe()>& probe);
+
+}  // namespace zarvo::sdl
