@@ -235,6 +235,9 @@ void present(Host& host)
 bool handle(Host& host, const SDL_Event& event)
 {
     const Input in = translate(event, static_cast<std::uint16_t>(SDL_GetModState()));
+    if (host.wayland && event.type == SDL_WINDOWEVENT) {
+        host.wayland->windowChanged();
+    }
     switch (in.kind) {
     case Input::Kind::none: break;
     case Input::Kind::quit:

@@ -303,12 +303,17 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
     uncommitted_.clear();
     wl_surface_commit(surface_);
     b->busy = true;
-    if (!backdropShown_) {
-        // SDL's surface takes the backdrop of the new size; its commit also places our surface.
-        wl_surface_attach(window_, backdrop_, 0, 0);
-        wl_surface_damage(window_, 0, 0, width_, height_);
+    constexpr int kWindowCommitEvery = 20;
+    if (!backdropShown_ || windowChanged_ || ++presentsSinceWindowCommit_ >= kWindowCommitEvery) {
+        if (!backdropShown_) {
+            // SDL's surface takes the backdrop of the new size; its commit also places our surface.
+            wl_surface_attach(window_, backdrop_, 0, 0);
+            wl_surface_damage(window_, 0, 0, width_, height_);
+            backdropShown_ = true;
+        }
         wl_surface_commit(window_);
-        backdropShown_ = true;
+        windowChanged_ = false;
+        presentsSinceWindowCommit_ = 0;
     }
     // Hands the requests to the compositor without waiting for an answer. A full socket (EAGAIN) is left
     // for SDL's next flush; any other failure is a broken connection.

@@ -56,6 +56,13 @@ public:
 
     void present(const Framebuffer& picture, std::span<const Rect> regions) override;
 
+    // Something about the window changed (focus, size, state): the title bar may have been redrawn. Its
+    // pieces are subsurfaces of SDL's surface and show only with a commit of that surface, which the next
+    // present makes. It also makes one every 20 presents, for changes no event tells of (a button under
+    // the pointer). Each such commit costs the compositor a repaint of the whole window, as SDL then
+    // damages all of its surface; the picture's own commits do not.
+    void windowChanged() { windowChanged_ = true; }
+
     // When the connection to the compositor has failed (it stopped, closed the connection or refused a
     // request), reports it in one line and ends the process with status 1, as a lost X server does.
     void checkConnection() const;
@@ -90,6 +97,8 @@ private:
     std::array<Buffer, 2> buffers_;
     wl_buffer* backdrop_ = nullptr;  // black, of the picture's size, on SDL's surface
     bool backdropShown_ = false;
+    bool windowChanged_ = false;
+    int presentsSinceWindowCommit_ = 0;
     RegionList uncommitted_;  // damage the compositor has not been told of yet
 };
 
