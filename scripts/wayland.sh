@@ -1,0 +1,109 @@
+# Shell helpers for running the program on a real Wayland compositor: weston nested in Xvfb (its x11
+# backend draws its output into an X window, and XTEST input on the outer X server reaches the program
+# through it), or weston's headless backend. Sourced, not run; needs scripts/lib.sh and scripts/xvfb.sh.
+
+# The compositor, the title bar's drawing for compositors without server-side decorations, and the X side.
+WAYLAND_PACKAGES=(weston libdecor-0-plugin-1-cairo "${XVFB_PACKAGES[@]}")
+
+# start_weston BACKEND [WIDTHxHEIGHT]: starts weston on a socket of its own in a fresh XDG_RUNTIME_DIR
+# (mode 0700) with a plain background, no panel and no animations, rendering in software (pixman). For the
+# x11 backend the output window is WIDTHxHEIGHT on $DISPLAY at (0, 0). Sets WESTON_PID, WESTON_SOCKET,
+# WESTON_RUNTIME and, for the x11 backend, WESTON_WINDOW. Waits until the socket takes clients.
+start_weston() {
+  local backend=$1 size=${2:-800x600} i
+  WESTON_RUNTIME=$(mktemp -d)
+  chmod 700 "$WESTON_RUNTIME"
+  WESTON_SOCKET=zarvo1-weston-$$
+  cat >"$WESTON_RUNTIME/weston.ini" <<'EOF'
+[core]
+idle-time=0
+[shell]
+background-color=0xff3060a0
+panel-position=none
+locking=false
+animation=none
+close-animation=none
+startup-animation=none
+focus-animation=none
+EOF
+  XDG_RUNTIME_DIR=$WESTON_RUNTIME weston --backend="$backend-backend.so" --socket="$WESTON_SOCKET" \
+    --width="${size%x*}" --height="${size#*x}" --use-pixman --config="$WESTON_RUNTIME/weston.ini" \
+    >"$WESTON_RUNTIME/log" 2>&1 &
+  WESTON_PID=$!
+  WESTON_WINDOW=
+  for i in $(seq 100); do
+    if [ -S "$WESTON_RUNTIME/$WESTON_SOCKET" ] && XDG_RUNTIME_DIR=$WESTON_RUNTIME WAYLAND_DISPLAY=$WESTON_SOCKET \
+       weston-info >/dev/null 2>&1; then
+      break
+    fi
+    kill -0 "$WESTON_PID" 2>/dev/null || { cat "$WESTON_RUNTIME/log" >&2; echo "weston did not start" >&2; return 1; }
+    sleep 0.1
+  done
+  [ "$backend" = x11 ] || return 0
+  for i in $(seq 100); do
+    WESTON_WINDOW=$(xwininfo -root -children 2>/dev/null | awk '/"Weston Compositor/ {print $1; exit}') || true
+    if [ -n "$WESTON_WINDOW" ]; then
+      # weston follows the X pointer's moves, not its place, and stops at its output's edges: a move to the
+      # corner lines the two up, and from then on a place on the X screen is the same place in the output
+      # (keep the pointer inside the output).
+      xdotool mousemove 0 0
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "weston's output window did not appear" >&2
+  return 1
+}
+
+# stop_weston: stops the compositor start_weston started, by its process id, and removes its directory.
+stop_weston() {
+  [ -n "${WESTON_PID:-}" ] && stop_process "$WESTON_PID"
+  WESTON_PID=
+  [ -n "${WESTON_RUNTIME:-}" ] && rm -rf "$WESTON_RUNTIME"
+  WESTON_RUNTIME=
+}
+
+# on_weston COMMAND...: runs a command as a client of that compositor only (no X display).
+on_weston() {
+  env -u DISPLAY XDG_RUNTIME_DIR="$WESTON_RUNTIME" WAYLAND_DISPLAY="$WESTON_SOCKET" "$@"
+}
+
+# output_shot FILE: weston's output as the outer X server shows it.
+output_shot() {
+  import -silent -window "$WESTON_WINDOW" "png:$1"
+}
+
+# find_client_area FILE: prints the program's client area in weston's output as WIDTHxHEIGHT+X+Y: the
+# bounding box of the pure black pixels (the background is blue, the title bar dark grey), eroded and grown
+# back by 2 pixels so that a thin outline (the pointer) does not count. Prints nothing without one.
+find_client_area() {
+  local box x0 y0 x1 y1
+  box=$(convert "$1" -fill white -opaque black -fill black +opaque white -morphology Erode Square:2 \
+        -format '%@ %w %h' info: 2>/dev/null)
+  [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)\ ([0-9]+)\ ([0-9]+)$ ]] || return 0
+  [ "${BASH_REMATCH[1]}" -gt 20 ] || return 0
+  x0=$((BASH_REMATCH[3] > 2 ? BASH_REMATCH[3] - 2 : 0))
+  y0=$((BASH_REMATCH[4] > 2 ? BASH_REMATCH[4] - 2 : 0))
+  x1=$((BASH_REMATCH[3] + BASH_REMATCH[1] + 2)) y1=$((BASH_REMATCH[4] + BASH_REMATCH[2] + 2))
+  [ "$x1" -le "${BASH_REMATCH[5]}" ] || x1=${BASH_REMATCH[5]}
+  [ "$y1" -le "${BASH_REMATCH[6]}" ] || y1=${BASH_REMATCH[6]}
+  echo "$((x1 - x0))x$((y1 - y0))+$x0+$y0"
+}
+
+# await_client_area SECONDS: waits for the program's window to show in weston's output; sets area (and
+# area_w, area_h, area_x, area_y) and returns 0, or returns 1 when none showed in time.
+await_client_area() {
+  local deadline=$(($(now_ms) + $1 * 1000)) shot
+  shot=$(mktemp --suffix=.png)
+  area=
+  while [ "$(now_ms)" -lt "$deadline" ]; do
+    output_shot "$shot"
+    area=$(find_client_area "$shot")
+    [ -n "$area" ] && break
+    sleep 0.1
+  done
+  rm -f "$shot"
+  [ -n "$area" ] || return 1
+  [[ $area =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]]
+  area_w=${BASH_REMATCH[1]} area_h=${BASH_REMATCH[2]} area_x=${BASH_REMATCH[3]} area_y=${BASH_REMATCH[4]}
+}
