@@ -1,0 +1,103 @@
+// The Wayland side of the Linux window that needs no compositor: which display the window opens on, and
+// the bounded region lists that say what each buffer and the compositor still have to receive.
+#include "window/hosts/sdl/wayland_present.hpp"
+#include "window/hosts/sdl/wayland_probe.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zarvo::sdl {
+namespace {
+
+using Kind = DisplayChoice::Kind;
+
+WaylandProbe usable()
+{
+    WaylandProbe p;
+    p.reached = p.compositor = p.shm = p.shell = p.inputSeat = true;
+    return p;
+}
+
+// Runs the choice with a probe that reports `found` and counts its calls.
+DisplayChoice choose(const DisplayEnvironment& env, const WaylandProbe& found, int& probes)
+{
+    return chooseDisplay(env, [&] {
+        ++probes;
+        return found;
+    });
+}
+
+TEST(ChooseDisplay, WaylandIsPreferredWhenSdlCanRunOnIt)
+{
+    int probes = 0;
+    EXPECT_EQ(choose({":0", "wayland-1", ""}, usable(), probes).kind, Kind::wayland);
+    EXPECT_EQ(choose({"", "wayland-1", ""}, usable(), probes).kind, Kind::wayland);
+    EXPECT_EQ(choose({"", "", "wayland"}, usable(), probes).kind, Kind::wayland);
+    EXPECT_EQ(probes, 3);
+}
+
+TEST(ChooseDisplay, X11AloneOrAskedForNeedsNoProbe)
+{
+    int probes = 0;
+    EXPECT_EQ(choose({":0", "", ""}, usable(), probes).kind, Kind::x11);
+    EXPECT_EQ(choose({":0", "wayland-1", "x11"}, usable(), probes).kind, Kind::asAsked);
+    const DisplayChoice none = choose({"", "", ""}, usable(), probes);
+    EXPECT_EQ(none.kind, Kind::none);
+    EXPECT_NE(none.message.find("neither DISPLAY nor WAYLAND_DISPLAY"), std::string::npos);
+    EXPECT_EQ(probes, 0);
+}
+
+TEST(ChooseDisplay, ACompositorSdlCannotUseFallsBackToX11OnlyWhenNoDriverWasAskedFor)
+{
+    WaylandProbe noInput = usable();
+    noInput.inputSeat = false;
+    int probes = 0;
+    EXPECT_EQ(choose({":0", "wayland-1", ""}, noInput, probes).kind, Kind::x11);
+
+    const DisplayChoice alone = choose({"", "wayland-1", ""}, noInput, probes);
+    EXPECT_EQ(alone.kind, Kind::none);
+    EXPECT_NE(alone.message.find("wayland-1 has no pointer or keyboard"), std::string::npos) << alone.message;
+
+    // Asked for Wayland by name: reported, not swapped for X11 behind the user's back.
+    const DisplayChoice asked = choose({":0", "wayland-1", "wayland"}, noInput, probes);
+    EXPECT_EQ(asked.kind, Kind::none);
+}
+
+TEST(ChooseDisplay, TheReportSaysWhatIsMissing)
+{
+    WaylandProbe unreachable;
+    unreachable.failure = "No such file or directory";
+    int probes = 0;
+    const DisplayChoice gone = choose({"", "", "wayland"}, unreachable, probes);
+    EXPECT_EQ(gone.message, "cannot reach the Wayland compositor wayland-0 (No such file or directory)");
+
+    WaylandProbe bare = usable();
+    bare.shm = false;
+    bare.shell = false;
+    const DisplayChoice lacking = choose({"", "w", ""}, bare, probes);
+    EXPECT_EQ(lacking.kind, Kind::none);
+    EXPECT_EQ(lacking.message, "the Wayland compositor w lacks what a window needs: wl_shm, xdg_wm_base");
+}
+
+TEST(RegionList, KeepsRegionsUntilFullThenCollapsesToTheirBoundsWithoutGrowing)
+{
+    RegionList list(3);
+    list.add(Rect{0, 0, 0, 5});  // empty: nothing to bring
+    list.add(Rect{10, 10, 4, 4});
+    list.add(Rect{2, 30, 1, 1});
+    list.add(Rect{50, 0, 2, 2});
+    ASSERT_EQ(list.regions().size(), 3U);
+    const Rect* storage = list.regions().data();
+
+    list.add(Rect{20, 40, 5, 5});  // the fourth: all of them become one rectangle
+    ASSERT_EQ(list.regions().size(), 1U);
+    EXPECT_EQ(list.regions()[0], (Rect{2, 0, 50, 45}));
+    EXPECT_EQ(list.regions().data(), storage);
+
+    list.clear();
+    EXPECT_TRUE(list.regions().empty());
+}
+
+}  // namespace
+}  // namespace zarvo::sdl
