@@ -78,15 +78,18 @@ output_shot() {
 # back by 2 pixels so that a thin outline (the pointer) does not count. Prints nothing without one.
 find_client_area() {
   local box x0 y0 x1 y1
+  # A frame of the non-black colour round the picture, so the box is measured against it even where the
+  # client area reaches the output's edges (maximised); it shifts the box by 1 and widens the picture by 2.
   box=$(convert "$1" -fill white -opaque black -fill black +opaque white -morphology Erode Square:2 \
-        -format '%@ %w %h' info: 2>/dev/null)
+        -bordercolor black -border 1 -format '%@ %w %h' info: 2>/dev/null)
   [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)\ ([0-9]+)\ ([0-9]+)$ ]] || return 0
   [ "${BASH_REMATCH[1]}" -gt 20 ] || return 0
-  x0=$((BASH_REMATCH[3] > 2 ? BASH_REMATCH[3] - 2 : 0))
-  y0=$((BASH_REMATCH[4] > 2 ? BASH_REMATCH[4] - 2 : 0))
-  x1=$((BASH_REMATCH[3] + BASH_REMATCH[1] + 2)) y1=$((BASH_REMATCH[4] + BASH_REMATCH[2] + 2))
-  [ "$x1" -le "${BASH_REMATCH[5]}" ] || x1=${BASH_REMATCH[5]}
-  [ "$y1" -le "${BASH_REMATCH[6]}" ] || y1=${BASH_REMATCH[6]}
+  local bx=$((BASH_REMATCH[3] - 1)) by=$((BASH_REMATCH[4] - 1)) w=$((BASH_REMATCH[5] - 2)) h=$((BASH_REMATCH[6] - 2))
+  x0=$((bx > 2 ? bx - 2 : 0))
+  y0=$((by > 2 ? by - 2 : 0))
+  x1=$((bx + BASH_REMATCH[1] + 2)) y1=$((by + BASH_REMATCH[2] + 2))
+  [ "$x1" -le "$w" ] || x1=$w
+  [ "$y1" -le "$h" ] || y1=$h
   echo "$((x1 - x0))x$((y1 - y0))+$x0+$y0"
 }
 
