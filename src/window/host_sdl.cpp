@@ -283,9 +283,12 @@ int runWindow(Host& host)
     if (std::string(SDL_GetCurrentVideoDriver()) == "wayland") {
         SDL_SysWMinfo info;
         SDL_VERSION(&info.version);
-        platformCheck(SDL_GetWindowWMInfo(host.window, &info) == SDL_TRUE, "SDL_GetWindowWMInfo");
+        platformCheck(SDL_GetWindowWMInfo(host.window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_WAYLAND,
+                      "SDL_GetWindowWMInfo");
         host.regions.reserve(1024);
-        host.wayland = std::make_unique<WaylandPresent>(info.info.wl.display, info.info.wl.surface);
+        // SDL hands out the window system's handles in a union that `subsystem` selects.
+        const auto& wl = info.info.wl;  // NOLINT(cppcoreguidelines-pro-type-union-access)
+        host.wayland = std::make_unique<WaylandPresent>(wl.display, wl.surface);
     }
     takeFramebuffer(host);  // the first show: the chain's first reset
     present(host);
@@ -377,8 +380,7 @@ int run()
     case DisplayChoice::Kind::wayland: SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland"); break;
     case DisplayChoice::Kind::asAsked: break;
     }
-    const std::string& named =
-        choice.kind == DisplayChoice::Kind::wayland || env.x11.empty() ? env.wayland : env.x11;
+    const std::string& named = choice.kind == DisplayChoice::Kind::wayland || env.x11.empty() ? env.wayland : env.x11;
     // Before SDL opens the display, so that SDL's own X error handler passes on to ours.
     XSetIOErrorHandler(lostDisplay);
     XSetErrorHandler(refusedRequest);

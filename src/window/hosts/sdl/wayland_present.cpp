@@ -94,10 +94,10 @@ void RegionList::add(Rect r)
 WaylandPresent::WaylandPresent(wl_display* display, wl_surface* windowSurface)
     : display_(display),
       window_(windowSurface),
+      queue_(wl_display_create_queue(display)),
       buffers_{Buffer{.stale = RegionList(kRegionCapacity)}, Buffer{.stale = RegionList(kRegionCapacity)}},
       uncommitted_(kRegionCapacity)
 {
-    queue_ = wl_display_create_queue(display_);
     auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display_));
     if (queue_ == nullptr || wrapper == nullptr) {
         raiseRuntimeError("cannot set up an event queue on the Wayland connection");
@@ -124,7 +124,8 @@ WaylandPresent::WaylandPresent(wl_display* display, wl_surface* windowSurface)
     wl_region* nothing = wl_compositor_create_region(compositor_);
     wl_surface_set_input_region(surface_, nothing);
     wl_region_destroy(nothing);
-    damageBuffer_ = wl_proxy_get_version(reinterpret_cast<wl_proxy*>(surface_)) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION;
+    damageBuffer_ =
+        wl_proxy_get_version(reinterpret_cast<wl_proxy*>(surface_)) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION;
 }
 
 WaylandPresent::~WaylandPresent()

@@ -75,9 +75,12 @@ WaylandProbe probeWayland()
     wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &kRegistryListener, &state);
     // The first round trip lists the globals; the second brings each bound seat's capabilities.
-    if (wl_display_roundtrip(display) < 0 || wl_display_roundtrip(display) < 0) {
-        state.found.reached = false;
-        state.found.failure = std::strerror(wl_display_get_error(display));
+    for (int trip = 0; trip < 2; ++trip) {
+        if (wl_display_roundtrip(display) < 0) {
+            state.found.reached = false;
+            state.found.failure = std::strerror(wl_display_get_error(display));
+            break;
+        }
     }
     for (wl_seat* seat : state.seats) {
         wl_seat_destroy(seat);
