@@ -155,6 +155,9 @@ LINT_PACKAGES=(clang-tidy clang-format)
 WINDOWS_BUILD_PACKAGES=(cmake make python3 g++-mingw-w64-i686 binutils-mingw-w64-i686 icoutils imagemagick)
 # The 64-bit twin of the Windows program and the Wine that runs it.
 WINDOWS_RUN64_PACKAGES=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+# Making the Debian package, and the platform's own checks of it.
+DEB_PACKAGES=(dpkg-dev file)
+PACKAGE_CHECK_PACKAGES=(lintian appstream desktop-file-utils man-db)
 # The 32-bit Wine: optional, since a package source may not supply it and a kernel may not run it.
 WINDOWS_RUN32_PACKAGES=(wine wine32:i386)
 
