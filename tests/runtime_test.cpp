@@ -1,7 +1,7 @@
 // The runtime layer (generator, text helpers) and what the hosts share: tick schedule, input translation.
-#include "window/app.hpp"
+#include "window/hosts/app.hpp"
 #include "window/runtime.hpp"
-#include "window/tick_schedule.hpp"
+#include "window/hosts/tick_schedule.hpp"
 
 #include <gtest/gtest.h>
 

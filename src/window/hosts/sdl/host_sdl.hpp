@@ -3,7 +3,7 @@
 // event and surface types without their definitions.
 #pragma once
 
-#include "window/app.hpp"
+#include "window/hosts/app.hpp"
 
 #include <cstdint>
 

@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <windowsx.h>
 
-#include "window/app.hpp"
-#include "window/window_sizing.hpp"
+#include "window/hosts/app.hpp"
+#include "window/hosts/window_sizing.hpp"
 
 #include <chrono>
 #include <cstdint>

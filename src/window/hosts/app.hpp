@@ -5,7 +5,7 @@
 #include "chain/frm.hpp"
 #include "window/framebuffer.hpp"
 #include "window/runtime.hpp"
-#include "window/tick_schedule.hpp"
+#include "window/hosts/tick_schedule.hpp"
 
 #include <cstdint>
 

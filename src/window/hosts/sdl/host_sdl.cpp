@@ -1,10 +1,10 @@
 // The Linux window: SDL2 with the video subsystem only. It owns the window, hands SDL's events to the core
 // one at a time, runs the 50 ms tick on deadlines while sleeping between events, and presents only the
 // parts of the picture that changed, through the window's own software framebuffer.
-#include "window/host_sdl.hpp"
+#include "window/hosts/sdl/host_sdl.hpp"
 
 #include "icon_pixels.hpp"  // generated at build time from the icon's text source
-#include "window/window_sizing.hpp"
+#include "window/hosts/window_sizing.hpp"
 
 #include <SDL.h>
 #include <X11/Xlib.h>
