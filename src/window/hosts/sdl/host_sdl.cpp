@@ -1,21 +1,21 @@
-// The Linux window: SDL2 with the video subsystem only. It owns the window, hands SDL's events to the core
-// one at a time, runs the 50 ms tick on deadlines while sleeping between events, and presents only the
-// parts of the picture that changed, through the window's own software framebuffer.
+// The Linux window: SDL2 with the video subsystem only. It owns the window, hands SDL's events to the shared
+// layer one at a time, sleeps between events until the next tick, and copies the regions the shared layer
+// presents into the window's own software framebuffer.
 #include "window/hosts/sdl/host_sdl.hpp"
 
 #include "icon_pixels.hpp"  // generated at build time from the icon's text source
-#include "window/hosts/window_sizing.hpp"
+#include "window/hosts/failure.hpp"
+#include "window/hosts/sdl/input_sdl.hpp"
+#include "window/hosts/session.hpp"
 
 #include <SDL.h>
 #include <X11/Xlib.h>
 
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <iterator>
-#include <new>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,105 +24,6 @@
 #endif
 
 namespace zarvo::sdl {
-
-std::int16_t virtualKey(std::int32_t sdlKey)
-{
-    // Letters and digits: SDL uses the lowercase character, the virtual key code the uppercase one.
-    if (sdlKey >= SDLK_a && sdlKey <= SDLK_z) {
-        return static_cast<std::int16_t>(sdlKey - SDLK_a + 'A');
-    }
-    if (sdlKey >= SDLK_0 && sdlKey <= SDLK_9) {
-        return static_cast<std::int16_t>(sdlKey);
-    }
-    if (sdlKey >= SDLK_F1 && sdlKey <= SDLK_F12) {
-        return static_cast<std::int16_t>(0x70 + (sdlKey - SDLK_F1));
-    }
-    if (sdlKey >= SDLK_KP_1 && sdlKey <= SDLK_KP_9) {
-        return static_cast<std::int16_t>(0x61 + (sdlKey - SDLK_KP_1));
-    }
-    switch (sdlKey) {
-    case SDLK_ESCAPE: return kEscape;
-    case SDLK_BACKSPACE: return 0x08;
-    case SDLK_TAB: return 0x09;
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER: return 0x0D;
-    case SDLK_LSHIFT:
-    case SDLK_RSHIFT: return 0x10;
-    case SDLK_LCTRL:
-    case SDLK_RCTRL: return 0x11;
-    case SDLK_LALT:
-    case SDLK_RALT: return 0x12;
-    case SDLK_PAUSE: return 0x13;
-    case SDLK_CAPSLOCK: return 0x14;
-    case SDLK_SPACE: return 0x20;
-    case SDLK_PAGEUP: return 0x21;
-    case SDLK_PAGEDOWN: return 0x22;
-    case SDLK_END: return 0x23;
-    case SDLK_HOME: return 0x24;
-    case SDLK_LEFT: return 0x25;
-    case SDLK_UP: return 0x26;
-    case SDLK_RIGHT: return 0x27;
-    case SDLK_DOWN: return 0x28;
-    case SDLK_INSERT: return 0x2D;
-    case SDLK_DELETE: return 0x2E;
-    case SDLK_KP_0: return 0x60;
-    case SDLK_KP_MULTIPLY: return 0x6A;
-    case SDLK_KP_PLUS: return 0x6B;
-    case SDLK_KP_MINUS: return 0x6D;
-    case SDLK_KP_PERIOD: return 0x6E;
-    case SDLK_KP_DIVIDE: return 0x6F;
-    case SDLK_NUMLOCKCLEAR: return 0x90;
-    case SDLK_SCROLLLOCK: return 0x91;
-    default: return 0;
-    }
-}
-
-PointerButton pointerButton(std::uint8_t sdlButton)
-{
-    switch (sdlButton) {
-    case SDL_BUTTON_LEFT: return PointerButton::left;
-    case SDL_BUTTON_RIGHT: return PointerButton::right;
-    case SDL_BUTTON_MIDDLE: return PointerButton::middle;
-    default: return PointerButton::other;
-    }
-}
-
-std::int16_t modifiers(std::uint16_t sdlKeymod)
-{
-    return modifierBits((sdlKeymod & KMOD_SHIFT) != 0, (sdlKeymod & KMOD_CTRL) != 0, (sdlKeymod & KMOD_ALT) != 0);
-}
-
-Input translate(const SDL_Event& event, std::uint16_t sdlKeymod)
-{
-    Input in;
-    switch (event.type) {
-    case SDL_QUIT: in.kind = Input::Kind::quit; break;
-    case SDL_WINDOWEVENT:
-        switch (event.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: in.kind = Input::Kind::quit; break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED: in.kind = Input::Kind::resized; break;
-        case SDL_WINDOWEVENT_EXPOSED:
-        case SDL_WINDOWEVENT_SHOWN:
-        case SDL_WINDOWEVENT_RESTORED: in.kind = Input::Kind::exposed; break;
-        default: break;
-        }
-        break;
-    case SDL_MOUSEBUTTONDOWN:
-        in.kind = Input::Kind::mouseDown;
-        in.button = pointerButton(event.button.button);
-        in.modifiers = modifiers(sdlKeymod);
-        in.x = static_cast<float>(event.button.x);
-        in.y = static_cast<float>(event.button.y);
-        break;
-    case SDL_KEYDOWN:
-        in.kind = Input::Kind::keyDown;
-        in.keyCode = virtualKey(event.key.keysym.sym);
-        in.modifiers = modifiers(event.key.keysym.mod);
-        break;
-    default: break;
-    }
-    return in;
-}
 
 void copyToSurface(const Framebuffer& picture, Rect region, SDL_Surface& surface)
 {
@@ -141,16 +42,6 @@ namespace {
 
 using Clock = TickSchedule::Clock;
 
-// Everything the host keeps: the window, its framebuffer and the program.
-struct Host {
-    SDL_Window* window = nullptr;
-    SDL_Surface* surface = nullptr;  // the window's framebuffer, owned by SDL; replaced after a resize
-    bool showAll = false;            // the whole picture must reach the window (new framebuffer, exposure)
-    std::vector<SDL_Rect> rects;     // the regions presented by the last call, kept to reuse its storage
-    App app;
-    WindowSizing sizing;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
-};
-
 void platformCheck(bool ok, const char* call)
 {
     if (!ok) {
@@ -158,72 +49,45 @@ void platformCheck(bool ok, const char* call)
     }
 }
 
-// The window's framebuffer at its current size. The picture follows a change of size (and only a change):
-// that is the reset, and it keeps what overlaps.
+// The window's own software framebuffer: the regions are copied into it and put on the window.
+class WindowSurfaceSink final : public PresentSink {
+public:
+    void present(const Framebuffer& picture, std::span<const Rect> regions) override
+    {
+        const bool locked = SDL_MUSTLOCK(surface);
+        if (locked) {
+            platformCheck(SDL_LockSurface(surface) == 0, "SDL_LockSurface");
+        }
+        rects_.clear();
+        for (const Rect& r : regions) {
+            copyToSurface(picture, r, *surface);
+            rects_.push_back(SDL_Rect{r.x, r.y, r.w, r.h});
+        }
+        if (locked) {
+            SDL_UnlockSurface(surface);
+        }
+        platformCheck(SDL_UpdateWindowSurfaceRects(window, rects_.data(), static_cast<int>(rects_.size())) == 0,
+                      "SDL_UpdateWindowSurfaceRects");
+    }
+
+    SDL_Window* window = nullptr;
+    SDL_Surface* surface = nullptr;  // the window's framebuffer, owned by SDL; replaced after a resize
+
+private:
+    std::vector<SDL_Rect> rects_;  // the regions of the last call, kept to reuse its storage
+};
+
+// Everything the host keeps: the window, its framebuffer and the shared layer.
+struct Host {
+    WindowSurfaceSink sink;
+    Session session;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
+};
+
+// The window's framebuffer at its current size: the size the picture must have.
 void takeFramebuffer(Host& host)
 {
-    host.surface = SDL_GetWindowSurface(host.window);
-    platformCheck(host.surface != nullptr, "SDL_GetWindowSurface");
-    host.sizing.report(host.app, host.surface->w, host.surface->h, false);
-    host.showAll = true;
-}
-
-// Brings the window up to date with the picture: only the changed regions, or all of it when needed.
-void present(Host& host)
-{
-    Framebuffer& picture = host.app.picture;
-    if (!host.showAll && !picture.damaged()) {
-        return;
-    }
-    const bool locked = SDL_MUSTLOCK(host.surface);
-    if (locked) {
-        platformCheck(SDL_LockSurface(host.surface) == 0, "SDL_LockSurface");
-    }
-    host.rects.clear();
-    if (host.showAll) {
-        picture.takeDamage([](Rect) {});
-        const Rect all{0, 0, picture.width(), picture.height()};
-        if (all.w > 0 && all.h > 0) {
-            copyToSurface(picture, all, *host.surface);
-        }
-    } else {
-        picture.takeDamage([&host, &picture](Rect r) {
-            copyToSurface(picture, r, *host.surface);
-            host.rects.push_back(SDL_Rect{r.x, r.y, r.w, r.h});
-        });
-    }
-    if (locked) {
-        SDL_UnlockSurface(host.surface);
-    }
-    if (host.showAll) {
-        platformCheck(SDL_UpdateWindowSurface(host.window) == 0, "SDL_UpdateWindowSurface");
-        host.showAll = false;
-    } else {
-        platformCheck(
-            SDL_UpdateWindowSurfaceRects(host.window, host.rects.data(), static_cast<int>(host.rects.size())) == 0,
-            "SDL_UpdateWindowSurfaceRects");
-    }
-}
-
-// Handles one event; false when the program is to end.
-bool handle(Host& host, const SDL_Event& event)
-{
-    const Input in = translate(event, static_cast<std::uint16_t>(SDL_GetModState()));
-    switch (in.kind) {
-    case Input::Kind::none: break;
-    case Input::Kind::quit: return false;
-    case Input::Kind::resized: takeFramebuffer(host); break;
-    case Input::Kind::exposed: host.showAll = true; break;
-    case Input::Kind::mouseDown: host.app.mouseDown(in.button, in.modifiers, in.x, in.y); break;
-    case Input::Kind::keyDown: return host.app.keyDown(in.keyCode, in.modifiers) == KeyOutcome::keepRunning;
-    }
-    return true;
-}
-
-// Whole milliseconds to wait, rounded up so the wait never ends before the deadline.
-int waitMilliseconds(TickSchedule::Duration d)
-{
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(d).count());
+    host.sink.surface = SDL_GetWindowSurface(host.sink.window);
+    platformCheck(host.sink.surface != nullptr, "SDL_GetWindowSurface");
 }
 
 // The application icon, the same picture as the desktop entry's.
@@ -241,29 +105,34 @@ void setIcon(SDL_Window* window)
 // The window, its icon and the first show, then events and ticks until the end.
 int runWindow(Host& host)
 {
-    host.window = SDL_CreateWindow(kCaption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kInitialWidth,
-                                   kInitialHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
-    platformCheck(host.window != nullptr, "SDL_CreateWindow");
-    setIcon(host.window);
-    SDL_ShowWindow(host.window);
-    takeFramebuffer(host);  // the first show: the chain's first reset
-    present(host);
-    host.app.schedule.start(Clock::now());
+    host.sink.window = SDL_CreateWindow(kCaption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kInitialWidth,
+                                        kInitialHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+    platformCheck(host.sink.window != nullptr, "SDL_CreateWindow");
+    setIcon(host.sink.window);
+    SDL_ShowWindow(host.sink.window);
+    takeFramebuffer(host);
+    host.session.shown(host.sink, host.sink.surface->w, host.sink.surface->h, false, Clock::now());
 
+    Session& session = host.session;
     for (;;) {
-        if (host.app.tickIfDue(Clock::now())) {
-            present(host);
-        }
+        session.tick(Clock::now());
+        session.present(host.sink);
         SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, waitMilliseconds(host.app.schedule.untilNext(Clock::now()))) == 0) {
+        if (SDL_WaitEventTimeout(&event, session.millisecondsToNextTick(Clock::now())) == 0) {
             continue;  // the deadline came first
         }
         do {
-            if (!handle(host, event)) {
+            HostEvent in = translate(event, static_cast<std::uint16_t>(SDL_GetModState()));
+            if (in.kind == HostEvent::Kind::resized) {
+                takeFramebuffer(host);  // the picture follows the framebuffer's size, whatever SDL reported
+                in.width = host.sink.surface->w;
+                in.height = host.sink.surface->h;
+            }
+            if (!session.handle(in, Clock::now())) {
                 return 0;
             }
         } while (SDL_PollEvent(&event) != 0);
-        present(host);
+        session.present(host.sink);
     }
 }
 
@@ -300,10 +169,11 @@ bool isOffscreen(const char* driver)
     std::_Exit(1);
 }
 
-void report(const Host& host, const std::string& message)
+void report(const Host& host, const Failure& failure)
 {
+    const std::string message = failure.line();
     std::fprintf(stderr, "zarvo1: %s\n", message.c_str());
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, kCaption, message.c_str(), host.window);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, kCaption, message.c_str(), host.sink.window);
 }
 
 }  // namespace
@@ -360,16 +230,8 @@ int run()
     // a client's windows when it disconnects. Destroying the window first would race SDL's own wake-up
     // message to it, and the X error that follows turns a clean end into a failed one.
     Host host;
-    try {
-        return runWindow(host);
-    } catch (const RuntimeError& e) {
-        report(host, std::string("run-time error: ") + e.what());
-    } catch (const std::bad_alloc&) {
-        report(host, "out of memory: the window's picture needs more memory than the system gives the program");
-    } catch (const std::exception& e) {
-        report(host, std::string("unexpected failure: ") + e.what());
-    }
-    return 1;
+    return runReportingFailure([&host] { return runWindow(host); },
+                               [&host](const Failure& failure) { report(host, failure); });
 }
 
 }  // namespace zarvo::sdl
