@@ -23,8 +23,11 @@ bool Session::handle(const HostEvent& event, TimePoint now)
     case HostEvent::Kind::none: break;
     case HostEvent::Kind::quit: ending_ = true; break;
     case HostEvent::Kind::resized:
-        if (shown_ && sizing_.report(app_, event.width, event.height, event.minimised)) {
-            showAll_ = true;  // a new size or new contents
+        // A reset may give the picture a new size or new contents, and a window whose size was reported may
+        // have a new framebuffer even when the size came back to what it was: all of it is shown again.
+        if (shown_) {
+            sizing_.report(app_, event.width, event.height, event.minimised);
+            showAll_ = true;
         }
         break;
     case HostEvent::Kind::exposed: showAll_ = true; break;

@@ -1,6 +1,6 @@
 // The policy every host follows, in one place: the order of the start (first show, then the first reset,
 // then the tick schedule), what each event does, which parts of the picture reach the window (the damage,
-// or all of it after a reset or an exposure), and how long to wait for the next tick. A host translates
+// or all of it after a size report or an exposure), and how long to wait for the next tick. A host translates
 // its platform's events into HostEvent, calls handle and present, and writes a PresentSink.
 #pragma once
 
@@ -38,7 +38,7 @@ public:
     bool ending() const { return ending_; }
 
     // Brings the window up to date: hands the sink the regions that changed, or the whole picture after a
-    // reset or an exposure; nothing when nothing changed or the picture is empty.
+    // size report or an exposure; nothing when nothing changed or the picture is empty.
     void present(PresentSink& sink);
 
     // Whole milliseconds until the next tick, rounded up so a wait of that long never ends before it.
