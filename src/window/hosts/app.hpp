@@ -4,8 +4,8 @@
 
 #include "chain/frm.hpp"
 #include "window/framebuffer.hpp"
-#include "window/runtime.hpp"
 #include "window/hosts/tick_schedule.hpp"
+#include "window/runtime.hpp"
 
 #include <cstdint>
 

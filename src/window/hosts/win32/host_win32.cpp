@@ -272,8 +272,8 @@ int run(HINSTANCE instance, int show)
         ShowWindow(hwnd, show);
         RECT client{};
         GetClientRect(hwnd, &client);
-        host->session.shown(host->sink, client.right - client.left, client.bottom - client.top,
-                            IsIconic(hwnd) != FALSE, Clock::now());
+        host->session.shown(host->sink, client.right - client.left, client.bottom - client.top, IsIconic(hwnd) != FALSE,
+                            Clock::now());
         armTimer(*host, hwnd);
         UpdateWindow(hwnd);
     } catch (...) {
