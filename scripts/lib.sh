@@ -1,4 +1,11 @@
-# Shared shell helpers for the project's scripts: package installs and logging. Sourced, not run.
+# Shared shell helpers for the project's scripts: logging, and package installs by purpose. Sourced, not run.
+#
+# Packages come in groups named by what needs them. `need_packages GROUP PKG...` installs a group that a
+# stage cannot do without: when apt cannot install it, the script stops with apt's own reason, naming the
+# group. `want_packages GROUP PKG...` installs an optional group and returns non-zero instead, leaving the
+# reason in ZARVO1_APT_REASON. Neither ever lets apt remove or downgrade a package: the plan is simulated
+# first and refused when it would. The package lists are fetched at most once per run of the test command
+# (the stages inherit ZARVO1_APT_UPDATED), and a failed fetch is tried once more.
 
 # Prints a stage heading.
 say() { printf '\n== %s\n' "$*"; }
@@ -8,31 +15,168 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# Installs the Debian packages among the arguments that are not installed yet. A package written
-# name:i386 needs the i386 architecture, which is added first when missing.
-ensure_packages() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    as_root dpkg --add-architecture i386
-    ZARVO1_APT_UPDATED=
-  fi
-  if [ -z "${ZARVO1_APT_UPDATED:-}" ]; then
-    as_root apt-get update -q
-    ZARVO1_APT_UPDATED=1
-  fi
-  echo "installing: ${missing[*]}"
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+# apt-get as root, non-interactive, waiting up to 10 minutes for another package manager to finish instead
+# of failing on its lock.
+apt_get() {
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -o APT::Get::List-Cleanup=0 "$@"
 }
 
-# The packages that configure and build the native program, its tests and benchmark.
+# The packages among the arguments that are not installed yet, one a line.
+missing_packages() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || printf '%s\n' "$p"
+  done
+}
+
+# Fetches the package lists, once per run; an index that fails to download is fetched once more. When it
+# still fails the lists that did arrive are used, with a warning: the groups that need the missing index
+# then fail with apt's own reason.
+apt_update() {
+  [ -n "${ZARVO1_APT_UPDATED:-}" ] && return 0
+  local log try
+  log=$(mktemp)
+  for try in 1 2; do
+    if apt_get update -q >"$log" 2>&1 && ! grep -qE '^(W|E): (Failed to fetch|Some index files failed)' "$log"; then
+      break
+    fi
+    if [ "$try" -eq 2 ]; then
+      echo "warning: some package lists could not be fetched; going on with those that were:" >&2
+      grep -E '^(W|E): ' "$log" | head -n 2 >&2
+      ZARVO1_APT_FETCH_FAILED=$(grep -m 1 -oE 'Failed to fetch [^ ]+' "$log" | sed 's/^Failed to fetch //')
+      export ZARVO1_APT_FETCH_FAILED
+    fi
+  done
+  rm -f "$log"
+  ZARVO1_APT_UPDATED=1
+  export ZARVO1_APT_UPDATED
+}
+
+# apt's reason, in at most two lines, from the output of a failed apt-get.
+apt_reason() {
+  local lines
+  lines=$(grep -E '^ [^ ].*: (Depends|PreDepends|Conflicts|Breaks): |^E: ' "$1" | grep -v 'E: Unable to correct problems' |
+    head -n 2)
+  [ -n "$lines" ] || lines=$(grep -v '^\(Reading\|Building\|NOTE\|Note\)' "$1" | tail -n 2)
+  printf '%s\n' "$lines" | sed 's/^ *//'
+}
+
+# Would installing these packages remove or downgrade anything? Prints what, one a line; empty when not.
+apt_plan_harm() {
+  awk '
+    /^Remv / { print "removes " $2; next }
+    /^Inst / && $3 ~ /^\[/ {
+      old = substr($3, 2, length($3) - 2); new = substr($4, 2)
+      print "upgrade-check " $2 " " old " " new
+    }' "$1" | while read -r what name old new; do
+    if [ "$what" = removes ]; then
+      echo "removes $name"
+    elif dpkg --compare-versions "$new" lt "$old"; then
+      echo "downgrades $name from $old to $new"
+    fi
+  done
+}
+
+# install_group GROUP PKG...: installs the missing packages of one group. Returns 0 when they are all
+# installed, non-zero with the reason in ZARVO1_APT_REASON otherwise.
+install_group() {
+  local group=$1 missing
+  shift
+  ZARVO1_APT_REASON=
+  mapfile -t missing < <(missing_packages "$@")
+  [ ${#missing[@]} -eq 0 ] && return 0
+  ZARVO1_ADDED_I386=
+  if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+    ZARVO1_ADDED_I386=1
+    ZARVO1_APT_UPDATED=
+  fi
+  apt_update
+  if ! install_planned "$group" "${missing[@]}"; then
+    # An architecture added for nothing would make every later fetch of the lists ask for it again.
+    if [ -n "$ZARVO1_ADDED_I386" ] && ! dpkg-query -W -f='${Architecture}\n' 2>/dev/null | grep -qx i386; then
+      as_root dpkg --remove-architecture i386
+    fi
+    return 1
+  fi
+}
+
+# install_planned GROUP PKG...: simulates the install, refuses a plan that removes or downgrades anything,
+# then installs.
+install_planned() {
+  local group=$1 log harm
+  shift
+  local missing=("$@")
+  log=$(mktemp)
+  # The plan first: apt says what it would do without doing it.
+  if ! apt_get install -s -y -q --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+    ZARVO1_APT_REASON=$(apt_reason "$log")
+    rm -f "$log"
+    return 1
+  fi
+  harm=$(apt_plan_harm "$log")
+  if [ -n "$harm" ]; then
+    ZARVO1_APT_REASON="installing it would change other packages, which this script never does: $(printf '%s' "$harm" | head -n 3 | tr '\n' ';' | sed 's/;$//; s/;/; /g')"
+    rm -f "$log"
+    return 1
+  fi
+  echo "installing ($group): ${missing[*]}"
+  if ! apt_get install -y -q --no-install-recommends --no-remove "${missing[@]}" >"$log" 2>&1; then
+    ZARVO1_APT_REASON=$(apt_reason "$log")
+    rm -f "$log"
+    return 1
+  fi
+  rm -f "$log"
+}
+
+# need_packages GROUP PKG...: a group the script cannot do without. Stops the script with apt's reason.
+need_packages() {
+  local group=$1
+  if ! install_group "$@"; then
+    printf 'cannot install the packages for %s:\n%s\n' "$group" "$ZARVO1_APT_REASON" | sed '2,$s/^/  /' >&2
+    exit 1
+  fi
+}
+
+# want_packages GROUP PKG...: an optional group. Returns non-zero, with the reason in ZARVO1_APT_REASON, when
+# it cannot be installed.
+want_packages() {
+  install_group "$@"
+}
+
+# The kinds of work, each with the packages it needs.
+# Configure and build the native program, its unit tests and benchmark.
 BUILD_PACKAGES=(cmake g++ make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev libx11-dev)
-
-# The packages of the event fuzzer: clang with its libFuzzer and sanitizer runtimes.
+# The event fuzzer: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(cmake make clang libclang-rt-14-dev)
-
-# The packages of the static checks.
+# The static checks.
 LINT_PACKAGES=(clang-tidy clang-format)
+# The Windows cross build and the checks of what the executable carries.
+WINDOWS_BUILD_PACKAGES=(cmake make python3 g++-mingw-w64-i686 binutils-mingw-w64-i686 icoutils imagemagick)
+# The 64-bit twin of the Windows program and the Wine that runs it.
+WINDOWS_RUN64_PACKAGES=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+# Making the Debian package, and the platform's own checks of it.
+DEB_PACKAGES=(dpkg-dev file)
+PACKAGE_CHECK_PACKAGES=(lintian appstream desktop-file-utils man-db)
+# The 32-bit Wine: optional, since a package source may not supply it and a kernel may not run it.
+WINDOWS_RUN32_PACKAGES=(wine wine32:i386)
+
+# The older name: a required group named by its packages.
+ensure_packages() {
+  need_packages "$*" "$@"
+}
+
+# release_program: installs what the native build needs and builds the release program, quietly unless it
+# fails. Prints nothing; the program is build/release/zarvo1.
+release_program() {
+  need_packages "the native build" "${BUILD_PACKAGES[@]}"
+  local log
+  log=$(mktemp)
+  if ! { cmake --preset release >"$log" 2>&1 && cmake --build --preset release -j "$(nproc)" --target zarvo1 >>"$log" 2>&1; }; then
+    tail -n 30 "$log" >&2
+    rm -f "$log"
+    echo "the release build of the program failed" >&2
+    exit 1
+  fi
+  rm -f "$log"
+}

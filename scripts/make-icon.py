@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Draws the application icon from its text source (assets/icon.txt): writes the Windows icon with every
-picture, a PNG of the largest colour picture for the desktop entry, and a C++ header with that picture's
-pixels for the window. Standard library only, so the build needs nothing beyond Python 3.
+picture, a PNG of the largest colour picture for the desktop entry, a C++ header with that picture's
+pixels for the window, and the PNGs of a desktop's icon theme in the sizes asked for, scaled up pixel for
+pixel from the drawn pictures. Standard library only, so the build needs nothing beyond Python 3.
 
   make-icon.py --source assets/icon.txt [--ico zarvo1.ico] [--png zarvo1.png] [--header icon_pixels.hpp]
+               [--theme DIR --sizes 16,32,48]   writes DIR/16x16/apps/zarvo1.png and so on
 """
 
 import argparse
+import os
 import struct
 import sys
 import zlib
@@ -146,20 +149,37 @@ def argb_pixels(picture, colours, transparent):
     return [0 if c == transparent else 0xFF000000 | colours[c] for row in picture.rows for c in row]
 
 
-def png_file(picture, colours, transparent):
-    """An 8-bit RGBA PNG of the picture."""
+def png_file(picture, colours, transparent, size=None):
+    """An 8-bit RGBA PNG of the picture, scaled to size x size by repeating each pixel (nearest neighbour:
+    a drawn pixel stays a sharp square) when a size is given."""
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
     pixels = argb_pixels(picture, colours, transparent)
+    width = size or picture.width
+    height = size or picture.height
     raw = bytearray()
-    for y in range(picture.height):
+    for y in range(height):
         raw.append(0)  # no filter
-        for p in pixels[y * picture.width:(y + 1) * picture.width]:
+        source_row = y * picture.height // height * picture.width
+        for x in range(width):
+            p = pixels[source_row + x * picture.width // width]
             raw += bytes(((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF, p >> 24))
-    ihdr = struct.pack(">IIBBBBB", picture.width, picture.height, 8, 6, 0, 0, 0)
+    ihdr = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
             + chunk(b"IEND", b""))
+
+
+def theme_source(pictures, size):
+    """The drawn picture a theme size is made from: among the square pictures with the most colours, the
+    largest one that the size is a whole multiple of (every drawn pixel becomes a square of equal pixels),
+    or the largest one when none divides it."""
+    colourful = max(len(p.palette) for p in pictures)
+    square = sorted((p for p in pictures if p.width == p.height and len(p.palette) == colourful),
+                    key=lambda p: p.width, reverse=True)
+    if not square:
+        raise IconError("no square colour picture to make the theme's icons from")
+    return next((p for p in square if p.width <= size and size % p.width == 0), square[0])
 
 
 def header_file(picture, colours, transparent, source):
@@ -193,6 +213,8 @@ def main(argv):
     ap.add_argument("--ico", help="write the Windows icon with every picture here")
     ap.add_argument("--png", help="write the largest colour picture as a PNG here")
     ap.add_argument("--header", help="write the largest colour picture as a C++ header here")
+    ap.add_argument("--theme", help="write the icon theme's pictures under this folder")
+    ap.add_argument("--sizes", default="16,32,48,64,128,256", help="the theme's sizes, comma-separated")
     args = ap.parse_args(argv)
     try:
         with open(args.source, encoding="utf-8") as f:
@@ -208,10 +230,24 @@ def main(argv):
         (args.png, lambda: png_file(best, colours, transparent)),
         (args.header, lambda: header_file(best, colours, transparent, source).encode()),
     ]
-    for path, make in outputs:
-        if path:
-            with open(path, "wb") as f:
-                f.write(make())
+    try:
+        sizes = [int(s) for s in args.sizes.split(",")]
+        if args.theme:
+            for size in sizes:
+                if not 1 <= size <= 1024:
+                    raise IconError(f"a theme size of {size} pixels")
+                folder = os.path.join(args.theme, f"{size}x{size}", "apps")
+                os.makedirs(folder, exist_ok=True)
+                picture = theme_source(pictures, size)
+                outputs.append((os.path.join(folder, "zarvo1.png"),
+                                lambda p=picture, n=size: png_file(p, colours, transparent, n)))
+        for path, make in outputs:
+            if path:
+                with open(path, "wb") as f:
+                    f.write(make())
+    except (OSError, ValueError, IconError) as e:
+        print(f"make-icon: {e}", file=sys.stderr)
+        return 1
     return 0
 
 

@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
-"""Helpers of scripts/test-windows that read files the shell cannot: the version resource of the program,
-and screenshots of its window (binary PPM, as ImageMagick's import writes them). Standard library only.
+"""Helpers of scripts/test-windows that read files the shell cannot: the version resource and the manifest
+of the program, and screenshots of its window (binary PPM, as ImageMagick's import writes them). Standard
+library only.
 
   windows_checks.py version RAW   the version resource (wrestool -x --raw --type=16) as key=value lines
+  windows_checks.py manifest XML  what the manifest (wrestool -x --raw --type=24) asks of Windows, as
+                                  key=value lines: execution level, supported systems, DPI awareness
   windows_checks.py lit SHOT      how many pixels of the screenshot differ from black
   windows_checks.py kept A B      the percentage of the pixels lit in A that are still lit in B
   windows_checks.py differ A B    how many pixels differ between two screenshots of one size
@@ -12,6 +15,7 @@ and screenshots of its window (binary PPM, as ImageMagick's import writes them).
 
 import struct
 import sys
+import xml.etree.ElementTree as ElementTree
 
 
 def version_entries(data):
@@ -54,6 +58,32 @@ def version_entries(data):
         for _, _, _, _, strings in tables:
             for _, entry, _, text, _ in strings:
                 yield entry, text.decode("utf-16-le").rstrip("\0")
+
+
+# The systems a manifest can name as supported, by the identifiers Windows gives them.
+SUPPORTED_OS = {
+    "{e2011457-1546-43c5-a5fe-008deee3d3f0}": "Windows Vista",
+    "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "Windows 7",
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "Windows 8",
+    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "Windows 8.1",
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "Windows 10/11",
+}
+
+
+def manifest_entries(data):
+    """Yields (key, value) for what the manifest asks: each element is matched by its local name, whatever
+    namespace it is in, as Windows reads them."""
+    root = ElementTree.fromstring(data)
+    for element in root.iter():
+        name = element.tag.rpartition("}")[2]
+        if name == "requestedExecutionLevel":
+            yield "requestedExecutionLevel", element.get("level", "")
+            yield "uiAccess", element.get("uiAccess", "")
+        elif name == "supportedOS":
+            guid = element.get("Id", "").lower()
+            yield "supportedOS", SUPPORTED_OS.get(guid, f"unknown {guid}")
+        elif name in ("dpiAware", "dpiAwareness"):
+            yield name, (element.text or "").strip()
 
 
 def read_ppm(path):
@@ -116,6 +146,11 @@ def main(argv):
     if len(argv) == 2 and argv[0] == "version":
         with open(argv[1], "rb") as f:
             for key, value in version_entries(f.read()):
+                print(f"{key}={value}")
+        return 0
+    if len(argv) == 2 and argv[0] == "manifest":
+        with open(argv[1], "rb") as f:
+            for key, value in manifest_entries(f.read()):
                 print(f"{key}={value}")
         return 0
     if len(argv) == 2 and argv[0] == "lit":

@@ -83,6 +83,26 @@ status_field() { awk -v f="$2:" '$1 == f {print $2}' "/proc/$1/status"; }
 # The program under test: $program writes its errors to $work/stderr.
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
+# wait_for SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds, for at most SECONDS; returns 1
+# when it never did. What the tests wait on instead of a fixed sleep: a condition, with a bound.
+wait_for() {
+  local deadline=$(($(now_ms) + $1 * 1000))
+  shift
+  until "$@"; do
+    [ "$(now_ms)" -lt "$deadline" ] || return 1
+    sleep 0.05
+  done
+}
+
+# in_event_loop PID: succeeds while process PID sleeps in its event loop: in poll (on x86-64) with a bound
+# of one tick (50 ms) at most. A round trip to the X server waits in poll without a bound, start-up and
+# event handling run, so neither counts.
+in_event_loop() {
+  local nr timeout
+  read -r nr _ _ timeout _ 2>/dev/null <"/proc/$1/syscall" || return 1
+  [ "$nr" = 7 ] && [ $((timeout)) -ge 0 ] && [ $((timeout)) -le 50 ]
+}
+
 # Starts the program (with the shell's limits) and waits for its window; sets pid and win.
 start_program() {
   "$program" 2>"$work/stderr" &

@@ -1,6 +1,7 @@
 // The Linux host's translation of SDL events into the core's values, and its copy of the picture into
 // SDL surfaces of different pixel formats. Needs no display: events and surfaces are made in memory.
-#include "window/host_sdl.hpp"
+#include "window/hosts/sdl/host_sdl.hpp"
+#include "window/hosts/sdl/input_sdl.hpp"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -41,15 +42,15 @@ SDL_Event windowEvent(Uint8 what)
 TEST(SdlInput, EscapeEndsTheProgramWhateverTheModifiers)
 {
     for (const Uint16 mod : {KMOD_NONE, KMOD_LSHIFT, KMOD_RCTRL, KMOD_LALT, KMOD_CAPS, KMOD_GUI}) {
-        const Input in = translate(keyDown(SDLK_ESCAPE, mod), 0);
-        ASSERT_EQ(in.kind, Input::Kind::keyDown);
+        const HostEvent in = translate(keyDown(SDLK_ESCAPE, mod), 0);
+        ASSERT_EQ(in.kind, HostEvent::Kind::keyDown);
         EXPECT_EQ(in.keyCode, 27);
         App app;
         EXPECT_EQ(app.keyDown(in.keyCode, in.modifiers), KeyOutcome::endProgram);
     }
     // Other keys reach the program with their own codes, and it keeps running.
     for (const SDL_Keycode key : {SDLK_a, SDLK_q, SDLK_SPACE, SDLK_RETURN, SDLK_F4, SDLK_BACKSPACE, SDLK_UNKNOWN}) {
-        const Input in = translate(keyDown(key, KMOD_LALT), 0);
+        const HostEvent in = translate(keyDown(key, KMOD_LALT), 0);
         App app;
         EXPECT_EQ(app.keyDown(in.keyCode, in.modifiers), KeyOutcome::keepRunning) << key;
     }
@@ -92,8 +93,8 @@ TEST(SdlInput, ModifiersAreShiftCtrlAltOnly)
 
 TEST(SdlInput, MouseButtonsCarryTheKeyboardsModifiersAndPosition)
 {
-    Input in = translate(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 12, 34), KMOD_LSHIFT | KMOD_NUM);
-    ASSERT_EQ(in.kind, Input::Kind::mouseDown);
+    HostEvent in = translate(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 12, 34), KMOD_LSHIFT | KMOD_NUM);
+    ASSERT_EQ(in.kind, HostEvent::Kind::mouseDown);
     EXPECT_EQ(in.button, PointerButton::left);
     EXPECT_EQ(in.modifiers, 1);
     EXPECT_EQ(in.x, 12.0F);
@@ -110,29 +111,29 @@ TEST(SdlInput, MouseButtonsCarryTheKeyboardsModifiersAndPosition)
     EXPECT_EQ(buttonCode(pointerButton(SDL_BUTTON_RIGHT)), 2);
 
     // A release is not a press.
-    EXPECT_EQ(translate(buttonEvent(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 1, 1), 0).kind, Input::Kind::none);
+    EXPECT_EQ(translate(buttonEvent(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 1, 1), 0).kind, HostEvent::Kind::none);
 }
 
 TEST(SdlInput, WindowEventsAndTheRest)
 {
     SDL_Event quit{};
     quit.type = SDL_QUIT;
-    EXPECT_EQ(translate(quit, 0).kind, Input::Kind::quit);
-    EXPECT_EQ(translate(windowEvent(SDL_WINDOWEVENT_CLOSE), 0).kind, Input::Kind::quit);
-    EXPECT_EQ(translate(windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED), 0).kind, Input::Kind::resized);
-    EXPECT_EQ(translate(windowEvent(SDL_WINDOWEVENT_EXPOSED), 0).kind, Input::Kind::exposed);
-    EXPECT_EQ(translate(windowEvent(SDL_WINDOWEVENT_RESTORED), 0).kind, Input::Kind::exposed);
-    EXPECT_EQ(translate(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), 0).kind, Input::Kind::none);
-    EXPECT_EQ(translate(windowEvent(SDL_WINDOWEVENT_MOVED), 0).kind, Input::Kind::none);
+    EXPECT_EQ(translate(quit, 0).kind, HostEvent::Kind::quit);
+    EXPECT_EQ(translate(windowEvent(SDL_WINDOWEVENT_CLOSE), 0).kind, HostEvent::Kind::quit);
+    EXPECT_EQ(translate(windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED), 0).kind, HostEvent::Kind::resized);
+    EXPECT_EQ(translate(windowEvent(SDL_WINDOWEVENT_EXPOSED), 0).kind, HostEvent::Kind::exposed);
+    EXPECT_EQ(translate(windowEvent(SDL_WINDOWEVENT_RESTORED), 0).kind, HostEvent::Kind::exposed);
+    EXPECT_EQ(translate(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), 0).kind, HostEvent::Kind::none);
+    EXPECT_EQ(translate(windowEvent(SDL_WINDOWEVENT_MOVED), 0).kind, HostEvent::Kind::none);
 
     SDL_Event other{};
     other.type = SDL_KEYUP;
     other.key.keysym.sym = SDLK_ESCAPE;
-    EXPECT_EQ(translate(other, 0).kind, Input::Kind::none);
+    EXPECT_EQ(translate(other, 0).kind, HostEvent::Kind::none);
     other.type = SDL_MOUSEWHEEL;
-    EXPECT_EQ(translate(other, 0).kind, Input::Kind::none);
+    EXPECT_EQ(translate(other, 0).kind, HostEvent::Kind::none);
     other.type = SDL_MOUSEMOTION;
-    EXPECT_EQ(translate(other, 0).kind, Input::Kind::none);
+    EXPECT_EQ(translate(other, 0).kind, HostEvent::Kind::none);
 }
 
 struct FreeSurface {

@@ -29,6 +29,12 @@ enum class KeyOutcome { keepRunning, endProgram };
 class Frm {
 public:
     Frm(Surface& surface, RandomSource& random) : surface_(surface), random_(random) {}
+    // A chain holds its surface and its generator by reference: a copy would paint on the same ones.
+    Frm(const Frm&) = delete;
+    Frm& operator=(const Frm&) = delete;
+    Frm(Frm&&) = delete;
+    Frm& operator=(Frm&&) = delete;
+    ~Frm() = default;
 
     // Scatters all 21 points at random over the surface, x before y, point 0 first.
     void scatter();

@@ -1,4 +1,4 @@
-// The one call a host's presentation goes through, whichever window system shows the picture.
+// The one thing a host writes to show the picture: a sink that copies regions of it to the window.
 #pragma once
 
 #include "window/framebuffer.hpp"
@@ -6,6 +6,7 @@
 #include <span>
 
 namespace zarvo {
+
 // Where a host's picture goes: copies the given regions of the picture to the window and hands them
 // to the display without waiting for it. Regions lie inside the picture.
 class PresentSink {
@@ -13,4 +14,5 @@ public:
     virtual ~PresentSink() = default;
     virtual void present(const Framebuffer& picture, std::span<const Rect> regions) = 0;
 };
+
 }  // namespace zarvo

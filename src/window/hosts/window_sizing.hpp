@@ -3,7 +3,7 @@
 // (which some platforms report as a client area of 0 x 0) the picture is set aside and comes back with it.
 #pragma once
 
-#include "window/app.hpp"
+#include "window/hosts/app.hpp"
 
 #include <optional>
 #include <utility>

@@ -1,5 +1,5 @@
 // The program's entry on Linux: everything happens in the SDL host.
-#include "window/host_sdl.hpp"
+#include "window/hosts/sdl/host_sdl.hpp"
 
 int main()
 {

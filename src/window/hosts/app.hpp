@@ -4,8 +4,8 @@
 
 #include "chain/frm.hpp"
 #include "window/framebuffer.hpp"
+#include "window/hosts/tick_schedule.hpp"
 #include "window/runtime.hpp"
-#include "window/tick_schedule.hpp"
 
 #include <cstdint>
 
@@ -39,6 +39,12 @@ constexpr std::int16_t modifierBits(bool shift, bool ctrl, bool alt)
 class App {
 public:
     explicit App(Colour background = 0) : picture(0, 0, background), frm(picture, random) {}
+    // The chain paints into this object's picture and draws from its generator: a copy would share them.
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+    App(App&&) = delete;
+    App& operator=(App&&) = delete;
+    ~App() = default;
 
     // Window shown or resized: the picture keeps what overlaps and the chain resets. A host calls this for
     // the first show and for every change of size.

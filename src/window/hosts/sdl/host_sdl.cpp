@@ -1,0 +1,281 @@
+// The Linux window: SDL2 with the video subsystem only. It owns the window, hands SDL's events to the shared
+// layer one at a time, sleeps between events until the next tick, and copies the regions the shared layer
+// presents into the window's own software framebuffer (on Wayland: into shared-memory buffers of our own).
+#include "window/hosts/sdl/host_sdl.hpp"
+
+#include "icon_pixels.hpp"  // generated at build time from the icon's text source
+#include "window/hosts/failure.hpp"
+#include "window/hosts/sdl/input_sdl.hpp"
+#include "window/hosts/sdl/wayland_present.hpp"
+#include "window/hosts/sdl/wayland_probe.hpp"
+#include "window/hosts/session.hpp"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <memory>
+#include <span>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace zarvo::sdl {
+
+void copyToSurface(const Framebuffer& picture, Rect region, SDL_Surface& surface)
+{
+    constexpr int kWordBytes = 4;
+    const std::uint32_t* from = picture.pixels() + static_cast<std::ptrdiff_t>(region.y) * picture.width() + region.x;
+    auto* to = static_cast<std::uint8_t*>(surface.pixels) + static_cast<std::ptrdiff_t>(region.y) * surface.pitch +
+               static_cast<std::ptrdiff_t>(region.x) * surface.format->BytesPerPixel;
+    // The picture's words are 0x00RRGGBB; SDL converts (or, for the same format, copies) row by row.
+    if (SDL_ConvertPixels(region.w, region.h, SDL_PIXELFORMAT_XRGB8888, from, picture.width() * kWordBytes,
+                          surface.format->format, to, surface.pitch) != 0) {
+        raiseRuntimeError(std::string("SDL_ConvertPixels failed: ") + SDL_GetError());
+    }
+}
+
+namespace {
+
+using Clock = TickSchedule::Clock;
+
+void platformCheck(bool ok, const char* call)
+{
+    if (!ok) {
+        raiseRuntimeError(std::string(call) + " failed: " + SDL_GetError());
+    }
+}
+
+// The window's own software framebuffer: the regions are copied into it and put on the window.
+class WindowSurfaceSink final : public PresentSink {
+public:
+    void present(const Framebuffer& picture, std::span<const Rect> regions) override
+    {
+        const bool locked = SDL_MUSTLOCK(surface);
+        if (locked) {
+            platformCheck(SDL_LockSurface(surface) == 0, "SDL_LockSurface");
+        }
+        rects_.clear();
+        for (const Rect& r : regions) {
+            copyToSurface(picture, r, *surface);
+            rects_.push_back(SDL_Rect{r.x, r.y, r.w, r.h});
+        }
+        if (locked) {
+            SDL_UnlockSurface(surface);
+        }
+        platformCheck(SDL_UpdateWindowSurfaceRects(window, rects_.data(), static_cast<int>(rects_.size())) == 0,
+                      "SDL_UpdateWindowSurfaceRects");
+    }
+
+    SDL_Window* window = nullptr;
+    SDL_Surface* surface = nullptr;  // the window's framebuffer, owned by SDL; replaced after a resize
+
+private:
+    std::vector<SDL_Rect> rects_;  // the regions of the last call, kept to reuse its storage
+};
+
+// Everything the host keeps: the window, where its picture goes and the shared layer.
+struct Host {
+    WindowSurfaceSink sink;
+    // On Wayland the picture goes to SDL's surface through shared-memory buffers of our own; SDL's
+    // framebuffer (an OpenGL texture there) is never made.
+    std::unique_ptr<WaylandPresent> wayland;
+    Session session;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
+
+    PresentSink& target() { return wayland ? static_cast<PresentSink&>(*wayland) : sink; }
+};
+
+// The size the picture must have: the window's framebuffer at its current size, or on Wayland the
+// window's size (no framebuffer is made there). Returns width and height.
+std::pair<int, int> takeFramebuffer(Host& host)
+{
+    if (host.wayland) {
+        int width = 0;
+        int height = 0;
+        SDL_GetWindowSize(host.sink.window, &width, &height);
+        return {width, height};
+    }
+    host.sink.surface = SDL_GetWindowSurface(host.sink.window);
+    platformCheck(host.sink.surface != nullptr, "SDL_GetWindowSurface");
+    return {host.sink.surface->w, host.sink.surface->h};
+}
+
+// On Wayland: our presentation on the surface SDL made for the window.
+void takeWaylandSurface(Host& host)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    platformCheck(SDL_GetWindowWMInfo(host.sink.window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_WAYLAND,
+                  "SDL_GetWindowWMInfo");
+    // SDL hands out the window system's handles in a union that `subsystem` selects.
+    const auto& wl = info.info.wl;  // NOLINT(cppcoreguidelines-pro-type-union-access)
+    host.wayland = std::make_unique<WaylandPresent>(wl.display, wl.surface);
+}
+
+// The application icon, the same picture as the desktop entry's.
+void setIcon(SDL_Window* window)
+{
+    // The surface wraps writable pixels, so it gets a copy of the constant picture; the window keeps its own.
+    std::vector<std::uint32_t> pixels(std::begin(kIconPixels), std::end(kIconPixels));
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kIconWidth, kIconHeight, 32, kIconWidth * 4,
+                                                           SDL_PIXELFORMAT_ARGB8888);
+    platformCheck(icon != nullptr, "SDL_CreateRGBSurfaceWithFormatFrom");
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+}
+
+// The window, its icon and the first show, then events and ticks until the end.
+int runWindow(Host& host)
+{
+    host.sink.window = SDL_CreateWindow(kCaption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kInitialWidth,
+                                        kInitialHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+    platformCheck(host.sink.window != nullptr, "SDL_CreateWindow");
+    setIcon(host.sink.window);
+    SDL_ShowWindow(host.sink.window);
+    if (std::string(SDL_GetCurrentVideoDriver()) == "wayland") {
+        takeWaylandSurface(host);
+    }
+    const auto [width, height] = takeFramebuffer(host);
+    host.session.shown(host.target(), width, height, false, Clock::now());
+
+    Session& session = host.session;
+    for (;;) {
+        session.tick(Clock::now());
+        session.present(host.target());
+        SDL_Event event;
+        if (SDL_WaitEventTimeout(&event, session.millisecondsToNextTick(Clock::now())) == 0) {
+            continue;  // the deadline came first
+        }
+        do {
+            HostEvent in = translate(event, static_cast<std::uint16_t>(SDL_GetModState()));
+            if (in.kind == HostEvent::Kind::resized) {
+                // The picture follows the framebuffer's size, whatever SDL reported.
+                std::tie(in.width, in.height) = takeFramebuffer(host);
+            }
+            if (host.wayland) {
+                if (event.type == SDL_WINDOWEVENT) {
+                    host.wayland->windowChanged();
+                }
+                // SDL turns a broken Wayland connection into a request to quit; that one is a failure.
+                if (in.kind == HostEvent::Kind::quit) {
+                    host.wayland->checkConnection();
+                }
+            }
+            if (!session.handle(in, Clock::now())) {
+                return 0;
+            }
+        } while (SDL_PollEvent(&event) != 0);
+        session.present(host.target());
+    }
+}
+
+bool hasValue(const char* variable)
+{
+    return variable != nullptr && *variable != '\0';
+}
+
+// SDL's drivers that draw nowhere a person can see.
+bool isOffscreen(const char* driver)
+{
+    const std::string name = driver != nullptr ? driver : "";
+    return name.empty() || name == "offscreen" || name == "dummy" || name == "evdev";
+}
+
+// What a failure of the X connection becomes. Xlib calls these from inside its own calls, where its
+// default would print its own words and exit. They report in the program's words and end the process at
+// once: no destructor runs, and nothing more is asked of an X server that may be gone.
+[[noreturn]] int lostDisplay(Display* display)
+{
+    std::fprintf(stderr, "zarvo1: lost the connection to the display %s (the X server closed it or stopped)\n",
+                 XDisplayString(display));
+    std::_Exit(1);
+}
+
+// A request the X server refused (a window destroyed under the program, too little memory in the server):
+// errors the program cannot recover from. The error's text comes from Xlib's local table, not the server.
+[[noreturn]] int refusedRequest(Display* display, XErrorEvent* error)
+{
+    std::array<char, 128> text{};
+    XGetErrorText(display, error->error_code, text.data(), static_cast<int>(text.size()));
+    std::fprintf(stderr, "zarvo1: the X server refused a request: %s, request %d.%d\n", text.data(),
+                 error->request_code, error->minor_code);
+    std::_Exit(1);
+}
+
+void report(const Host& host, const Failure& failure)
+{
+    const std::string message = failure.line();
+    std::fprintf(stderr, "zarvo1: %s\n", message.c_str());
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, kCaption, message.c_str(), host.sink.window);
+}
+
+}  // namespace
+
+int run()
+{
+#if defined(__GLIBC__)
+    // The picture is the one large allocation, and it follows the window's size. With a fixed threshold
+    // every picture larger than 128 kB lives in a mapping of its own that goes back to the system when it
+    // is freed. Left to itself the C library raises the threshold after freeing the first large picture,
+    // and later ones come from the heap, where a freed picture can stay resident for the rest of the run.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
+    // A good desktop citizen: the screen saver and lock stay in force, a click that focuses the window is
+    // a click, and the compositor is left alone.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+
+    // Where to show the window: an X server or a Wayland compositor. With neither, SDL would fall back to an
+    // invisible off-screen driver. The display chosen is the one SDL is told to use, so a display that cannot
+    // be reached fails at once instead of sending SDL probing elsewhere.
+    const auto text = [](const char* variable) { return std::string(hasValue(variable) ? variable : ""); };
+    const DisplayEnvironment env{text(std::getenv("DISPLAY")), text(std::getenv("WAYLAND_DISPLAY")),
+                                 text(std::getenv("SDL_VIDEODRIVER"))};
+    const DisplayChoice choice = chooseDisplay(env, probeWayland);
+    switch (choice.kind) {
+    case DisplayChoice::Kind::none: std::fprintf(stderr, "zarvo1: %s\n", choice.message.c_str()); return 1;
+    case DisplayChoice::Kind::x11: SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11"); break;
+    case DisplayChoice::Kind::wayland: SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland"); break;
+    case DisplayChoice::Kind::asAsked: break;
+    }
+    const std::string& named = choice.kind == DisplayChoice::Kind::wayland || env.x11.empty() ? env.wayland : env.x11;
+    // Before SDL opens the display, so that SDL's own X error handler passes on to ours.
+    XSetIOErrorHandler(lostDisplay);
+    XSetErrorHandler(refusedRequest);
+    // Video only: the joystick and sensor subsystems would make SDL wake up to poll them.
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "zarvo1: cannot reach the display %s (%s)\n", named.c_str(), SDL_GetError());
+        return 1;
+    }
+    if (isOffscreen(SDL_GetCurrentVideoDriver())) {
+        SDL_Quit();
+        std::fprintf(stderr, "zarvo1: no display to open the window on (no display server could be reached)\n");
+        return 1;
+    }
+    SDL_StopTextInput();  // key presses are all the program reads; no text input or input method
+    // On X11 the window's framebuffer is plain memory put to the window on demand, rather than a texture
+    // that a (possibly software) OpenGL rasteriser redraws. On Wayland there is no such framebuffer: the
+    // host puts the picture into shared-memory buffers itself and never asks SDL for one.
+    if (std::string(SDL_GetCurrentVideoDriver()) == "x11") {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
+
+    // The program ends at once, leaving the window to go away with the process: the display server removes
+    // a client's windows when it disconnects. Destroying the window first would race SDL's own wake-up
+    // message to it, and the X error that follows turns a clean end into a failed one.
+    Host host;
+    return runReportingFailure([&host] { return runWindow(host); },
+                               [&host](const Failure& failure) { report(host, failure); });
+}
+
+}  // namespace zarvo::sdl

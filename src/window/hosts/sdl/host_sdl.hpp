@@ -1,0 +1,20 @@
+// The Linux window (SDL2): the program's entry, and the copy of the picture into an SDL surface, kept
+// apart so it can be tested without a display. Only host_sdl.cpp and input_sdl.cpp include SDL; this
+// header names SDL's surface type without its definition.
+#pragma once
+
+#include "window/framebuffer.hpp"
+
+struct SDL_Surface;
+
+namespace zarvo::sdl {
+
+// Copies a region of the picture into a surface of any pixel format SDL can convert to. The region must
+// lie inside both. Raises a run-time error when SDL cannot convert.
+void copyToSurface(const Framebuffer& picture, Rect region, SDL_Surface& surface);
+
+// Opens the window and runs until Escape or the window is closed. Returns the process's exit status:
+// 0 for those two, non-zero after a failure, which has been reported.
+int run();
+
+}  // namespace zarvo::sdl
