@@ -1,13 +1,18 @@
-// The Wayland side of the Linux window that needs no compositor: which display the window opens on, and
-// the bounded region lists that say what each buffer and the compositor still have to receive.
-#include "window/hosts/sdl/wayland_present.hpp"
-#include "window/hosts/sdl/wayland_probe.hpp"
+// The Wayland host's parts that need no compositor: which display the window opens on, the translation of
+// buttons, modifier names, keys and configure sizes, and the bounded region lists that say what each buffer
+// and the compositor still have to receive.
+#include "window/hosts/wayland/input_wayland.hpp"
+#include "window/hosts/wayland/wayland_present.hpp"
+#include "window/hosts/wayland/wayland_probe.hpp"
 
 #include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
 
+#include <set>
 #include <string>
 
-namespace zarvo::sdl {
+namespace zarvo::wl {
 namespace {
 
 using Kind = DisplayChoice::Kind;
@@ -48,7 +53,7 @@ TEST(ChooseDisplay, X11AloneOrAskedForNeedsNoProbe)
     EXPECT_EQ(probes, 0);
 }
 
-TEST(ChooseDisplay, ACompositorSdlCannotUseFallsBackToX11OnlyWhenNoDriverWasAskedFor)
+TEST(ChooseDisplay, ACompositorTheWindowCannotUseFallsBackToX11OnlyWhenNoDriverWasAskedFor)
 {
     WaylandProbe noInput = usable();
     noInput.inputSeat = false;
@@ -80,6 +85,41 @@ TEST(ChooseDisplay, TheReportSaysWhatIsMissing)
     EXPECT_EQ(lacking.message, "the Wayland compositor w lacks what a window needs: wl_shm, xdg_wm_base");
 }
 
+TEST(WaylandInput, ButtonsModifierNamesAndKeys)
+{
+    EXPECT_EQ(pointerButton(BTN_LEFT), PointerButton::left);
+    EXPECT_EQ(pointerButton(BTN_RIGHT), PointerButton::right);
+    EXPECT_EQ(pointerButton(BTN_MIDDLE), PointerButton::middle);
+    EXPECT_EQ(pointerButton(BTN_SIDE), PointerButton::other);
+
+    const auto bits = [](std::set<std::string> held) {
+        return modifiers([&held](const char* name) { return held.contains(name); });
+    };
+    EXPECT_EQ(bits({}), 0);
+    EXPECT_EQ(bits({"Shift"}), kShift);
+    EXPECT_EQ(bits({"Control", "Mod1"}), kCtrl | kAlt);
+    EXPECT_EQ(bits({"Shift", "Control", "Mod1"}), kShift | kCtrl | kAlt);
+    EXPECT_EQ(bits({"Lock", "Mod2", "Mod4", "Mod5"}), 0);  // Caps Lock, Num Lock, logo, AltGr
+
+    EXPECT_EQ(virtualKey(XKB_KEY_Escape), kEscape);
+    EXPECT_EQ(virtualKey(XKB_KEY_q), 'Q');
+    EXPECT_EQ(virtualKey(XKB_KEY_Q), 'Q');
+    EXPECT_EQ(virtualKey(XKB_KEY_7), '7');
+    EXPECT_EQ(virtualKey(XKB_KEY_F1), 0);
+}
+
+TEST(ConfigureSizing, TheCompositorsSizeWinsAndFloatingComesBackToItsLastSize)
+{
+    ConfigureSizing sizing;
+    const auto is = [](ConfigureSizing::Size s, int w, int h) { return s.width == w && s.height == h; };
+    EXPECT_TRUE(is(sizing.configure(false, 0, 0, true), 503, 380));  // the first show: ours
+    EXPECT_TRUE(is(sizing.configure(true, 0, 0, true), 503, 380));   // 0 x 0: ours as well
+    EXPECT_TRUE(is(sizing.configure(true, 603, 420, true), 603, 420));  // dragged by the frame
+    EXPECT_TRUE(is(sizing.configure(true, 1900, 1000, false), 1900, 1000));  // maximised
+    EXPECT_TRUE(is(sizing.configure(true, 0, 0, true), 603, 420));  // restored: the size before
+    EXPECT_TRUE(is(sizing.configure(true, 640, 0, true), 603, 420));  // half a size is none
+}
+
 TEST(RegionList, KeepsRegionsUntilFullThenCollapsesToTheirBoundsWithoutGrowing)
 {
     RegionList list(3);
@@ -100,4 +140,4 @@ TEST(RegionList, KeepsRegionsUntilFullThenCollapsesToTheirBoundsWithoutGrowing)
 }
 
 }  // namespace
-}  // namespace zarvo::sdl
+}  // namespace zarvo::wl

@@ -1,24 +1,20 @@
-// The Linux window: SDL2 with the video subsystem only. It owns the window, hands SDL's events to the shared
-// layer one at a time, sleeps between events until the next tick, and copies the regions the shared layer
-// presents into the window's own software framebuffer (on Wayland: into shared-memory buffers of our own).
+// The Linux window on X11: SDL2 with the video subsystem only. It owns the window, hands SDL's events to the
+// shared layer one at a time, sleeps between events until the next tick, and copies the regions the shared
+// layer presents into the window's own software framebuffer.
 #include "window/hosts/sdl/host_sdl.hpp"
 
 #include "icon_pixels.hpp"  // generated at build time from the icon's text source
 #include "window/hosts/failure.hpp"
 #include "window/hosts/sdl/input_sdl.hpp"
-#include "window/hosts/sdl/wayland_present.hpp"
-#include "window/hosts/sdl/wayland_probe.hpp"
 #include "window/hosts/session.hpp"
 
 #include <SDL.h>
-#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
-#include <memory>
 #include <span>
 #include <string>
 #include <tuple>
@@ -86,39 +82,17 @@ private:
 // Everything the host keeps: the window, where its picture goes and the shared layer.
 struct Host {
     WindowSurfaceSink sink;
-    // On Wayland the picture goes to SDL's surface through shared-memory buffers of our own; SDL's
-    // framebuffer (an OpenGL texture there) is never made.
-    std::unique_ptr<WaylandPresent> wayland;
     Session session;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
 
-    PresentSink& target() { return wayland ? static_cast<PresentSink&>(*wayland) : sink; }
+    PresentSink& target() { return sink; }
 };
 
-// The size the picture must have: the window's framebuffer at its current size, or on Wayland the
-// window's size (no framebuffer is made there). Returns width and height.
+// The size the picture must have: the window's framebuffer at its current size. Returns width and height.
 std::pair<int, int> takeFramebuffer(Host& host)
 {
-    if (host.wayland) {
-        int width = 0;
-        int height = 0;
-        SDL_GetWindowSize(host.sink.window, &width, &height);
-        return {width, height};
-    }
     host.sink.surface = SDL_GetWindowSurface(host.sink.window);
     platformCheck(host.sink.surface != nullptr, "SDL_GetWindowSurface");
     return {host.sink.surface->w, host.sink.surface->h};
-}
-
-// On Wayland: our presentation on the surface SDL made for the window.
-void takeWaylandSurface(Host& host)
-{
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    platformCheck(SDL_GetWindowWMInfo(host.sink.window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_WAYLAND,
-                  "SDL_GetWindowWMInfo");
-    // SDL hands out the window system's handles in a union that `subsystem` selects.
-    const auto& wl = info.info.wl;  // NOLINT(cppcoreguidelines-pro-type-union-access)
-    host.wayland = std::make_unique<WaylandPresent>(wl.display, wl.surface);
 }
 
 // The application icon, the same picture as the desktop entry's.
@@ -141,9 +115,6 @@ int runWindow(Host& host)
     platformCheck(host.sink.window != nullptr, "SDL_CreateWindow");
     setIcon(host.sink.window);
     SDL_ShowWindow(host.sink.window);
-    if (std::string(SDL_GetCurrentVideoDriver()) == "wayland") {
-        takeWaylandSurface(host);
-    }
     const auto [width, height] = takeFramebuffer(host);
     host.session.shown(host.target(), width, height, false, Clock::now());
 
@@ -160,15 +131,6 @@ int runWindow(Host& host)
             if (in.kind == HostEvent::Kind::resized) {
                 // The picture follows the framebuffer's size, whatever SDL reported.
                 std::tie(in.width, in.height) = takeFramebuffer(host);
-            }
-            if (host.wayland) {
-                if (event.type == SDL_WINDOWEVENT) {
-                    host.wayland->windowChanged();
-                }
-                // SDL turns a broken Wayland connection into a request to quit; that one is a failure.
-                if (in.kind == HostEvent::Kind::quit) {
-                    host.wayland->checkConnection();
-                }
             }
             if (!session.handle(in, Clock::now())) {
                 return 0;
@@ -220,7 +182,7 @@ void report(const Host& host, const Failure& failure)
 
 }  // namespace
 
-int run()
+int run(bool x11)
 {
 #if defined(__GLIBC__)
     // The picture is the one large allocation, and it follows the window's size. With a fixed threshold
@@ -235,20 +197,14 @@ int run()
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
 
-    // Where to show the window: an X server or a Wayland compositor. With neither, SDL would fall back to an
-    // invisible off-screen driver. The display chosen is the one SDL is told to use, so a display that cannot
-    // be reached fails at once instead of sending SDL probing elsewhere.
-    const auto text = [](const char* variable) { return std::string(hasValue(variable) ? variable : ""); };
-    const DisplayEnvironment env{text(std::getenv("DISPLAY")), text(std::getenv("WAYLAND_DISPLAY")),
-                                 text(std::getenv("SDL_VIDEODRIVER"))};
-    const DisplayChoice choice = chooseDisplay(env, probeWayland);
-    switch (choice.kind) {
-    case DisplayChoice::Kind::none: std::fprintf(stderr, "zarvo1: %s\n", choice.message.c_str()); return 1;
-    case DisplayChoice::Kind::x11: SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11"); break;
-    case DisplayChoice::Kind::wayland: SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland"); break;
-    case DisplayChoice::Kind::asAsked: break;
+    // The entry has chosen where the window shows (see wayland_probe.hpp): the X server, or SDL's own choice
+    // where SDL_VIDEODRIVER names a driver. The display chosen is the one SDL is told to use, so a display
+    // that cannot be reached fails at once instead of sending SDL probing elsewhere.
+    if (x11) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     }
-    const std::string& named = choice.kind == DisplayChoice::Kind::wayland || env.x11.empty() ? env.wayland : env.x11;
+    const char* display = std::getenv("DISPLAY");
+    const std::string named = hasValue(display) ? display : "";
     // Before SDL opens the display, so that SDL's own X error handler passes on to ours.
     XSetIOErrorHandler(lostDisplay);
     XSetErrorHandler(refusedRequest);
@@ -264,8 +220,7 @@ int run()
     }
     SDL_StopTextInput();  // key presses are all the program reads; no text input or input method
     // On X11 the window's framebuffer is plain memory put to the window on demand, rather than a texture
-    // that a (possibly software) OpenGL rasteriser redraws. On Wayland there is no such framebuffer: the
-    // host puts the picture into shared-memory buffers itself and never asks SDL for one.
+    // that a (possibly software) OpenGL rasteriser redraws.
     if (std::string(SDL_GetCurrentVideoDriver()) == "x11") {
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     }

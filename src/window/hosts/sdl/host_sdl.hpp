@@ -14,7 +14,8 @@ namespace zarvo::sdl {
 void copyToSurface(const Framebuffer& picture, Rect region, SDL_Surface& surface);
 
 // Opens the window and runs until Escape or the window is closed. Returns the process's exit status:
-// 0 for those two, non-zero after a failure, which has been reported.
-int run();
+// 0 for those two, non-zero after a failure, which has been reported. x11: on the X server named by
+// DISPLAY; otherwise on the driver SDL_VIDEODRIVER names.
+int run(bool x11);
 
 }  // namespace zarvo::sdl

@@ -1,5 +1,5 @@
-// The look at a Wayland compositor before SDL starts, and the choice of display it feeds.
-#include "window/hosts/sdl/wayland_probe.hpp"
+// The look at a Wayland compositor before the window opens, and the choice of display it feeds.
+#include "window/hosts/wayland/wayland_probe.hpp"
 
 #include <wayland-client.h>
 
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace zarvo::sdl {
+namespace zarvo::wl {
 
 namespace {
 
@@ -61,7 +61,7 @@ WaylandProbe probeWayland()
 {
     WaylandProbe handed;
     if (const char* socket = std::getenv("WAYLAND_SOCKET"); socket != nullptr && *socket != '\0') {
-        // A connection handed over by the parent can be taken only once, and it is SDL's to take.
+        // A connection handed over by the parent can be taken only once, and it is the window's to take.
         handed.reached = handed.compositor = handed.shm = handed.shell = handed.inputSeat = true;
         return handed;
     }
@@ -129,4 +129,4 @@ DisplayChoice chooseDisplay(const DisplayEnvironment& env, const std::function<W
     return {Kind::none, "the Wayland compositor " + name + " lacks what a window needs: " + missing};
 }
 
-}  // namespace zarvo::sdl
+}  // namespace zarvo::wl

@@ -1,12 +1,12 @@
-// Which display the window opens on, settled before SDL starts. SDL cannot run on every Wayland
-// compositor (with no input device at all it crashes while starting), so a compositor is looked at first
-// with a connection of our own, and one SDL cannot use is passed over for X11 or reported in one line.
+// Which display the window opens on, settled at the start: a Wayland compositor is looked at first with a
+// short connection of its own, and one the window cannot run on (no input device, no shared memory, no
+// desktop shell) is passed over for X11 or reported in one line.
 #pragma once
 
 #include <functional>
 #include <string>
 
-namespace zarvo::sdl {
+namespace zarvo::wl {
 
 // What a look at the Wayland compositor found.
 struct WaylandProbe {
@@ -35,7 +35,7 @@ struct DisplayChoice {
     enum class Kind {
         x11,      // the X server named by DISPLAY
         wayland,  // the compositor named by WAYLAND_DISPLAY
-        asAsked,  // SDL_VIDEODRIVER names a driver other than Wayland: SDL's own choice
+        asAsked,  // SDL_VIDEODRIVER names a driver other than Wayland: SDL's own choice (the SDL host)
         none      // nowhere to open the window: `message` says why
     };
     Kind kind = Kind::none;
@@ -43,9 +43,9 @@ struct DisplayChoice {
 };
 
 // A Wayland compositor is preferred where one is named (the session is a Wayland one; an X server beside it
-// is its compatibility layer) or SDL_VIDEODRIVER asks for Wayland, but only once the probe finds SDL can run
-// on it; otherwise X11 where DISPLAY is set and no driver was asked for. The probe is called only when a
+// is its compatibility layer) or SDL_VIDEODRIVER asks for Wayland, but only once the probe finds the window
+// can run on it; otherwise X11 where DISPLAY is set and no driver was asked for. The probe is called only when a
 // Wayland compositor is in question.
 DisplayChoice chooseDisplay(const DisplayEnvironment& env, const std::function<WaylandProbe()>& probe);
 
-}  // namespace zarvo::sdl
+}  // namespace zarvo::wl

@@ -1,6 +1,6 @@
 // The Wayland presentation: two XRGB8888 buffers in one memfd pool, written alternately as the compositor
 // releases them, each receiving the regions it missed since it was last written.
-#include "window/hosts/sdl/wayland_present.hpp"
+#include "window/hosts/wayland/wayland_present.hpp"
 
 #include "window/runtime.hpp"
 
@@ -17,7 +17,7 @@
 #include <cstring>
 #include <string>
 
-namespace zarvo::sdl {
+namespace zarvo::wl {
 
 namespace {
 
@@ -30,24 +30,10 @@ std::string errnoText(const char* call)
     return std::string(call) + " failed: " + std::strerror(errno);
 }
 
-// The globals this presentation binds for itself.
-struct Globals {
-    wl_compositor* compositor = nullptr;
-    wl_subcompositor* subcompositor = nullptr;
-    wl_shm* shm = nullptr;
-};
-
-void bindGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t version)
+void bindGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t /*version*/)
 {
-    auto& g = *static_cast<Globals*>(data);
-    if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
-        g.compositor = static_cast<wl_compositor*>(
-            wl_registry_bind(registry, name, &wl_compositor_interface, std::min<std::uint32_t>(version, 4)));
-    } else if (std::strcmp(interface, wl_subcompositor_interface.name) == 0) {
-        g.subcompositor =
-            static_cast<wl_subcompositor*>(wl_registry_bind(registry, name, &wl_subcompositor_interface, 1));
-    } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
-        g.shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+    if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+        *static_cast<wl_shm**>(data) = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
     }
 }
 
@@ -91,9 +77,9 @@ void RegionList::add(Rect r)
     rects_.push_back(r);
 }
 
-WaylandPresent::WaylandPresent(wl_display* display, wl_surface* windowSurface)
+WaylandPresent::WaylandPresent(wl_display* display, wl_surface* surface)
     : display_(display),
-      window_(windowSurface),
+      surface_(surface),
       queue_(wl_display_create_queue(display)),
       buffers_{Buffer{.stale = RegionList(kRegionCapacity)}, Buffer{.stale = RegionList(kRegionCapacity)}},
       uncommitted_(kRegionCapacity)
@@ -105,25 +91,14 @@ WaylandPresent::WaylandPresent(wl_display* display, wl_surface* windowSurface)
     wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue_);
     wl_registry* registry = wl_display_get_registry(wrapper);
     wl_proxy_wrapper_destroy(wrapper);
-    Globals globals;
-    wl_registry_add_listener(registry, &kRegistryListener, &globals);
+    wl_registry_add_listener(registry, &kRegistryListener, &shm_);
     if (wl_display_roundtrip_queue(display_, queue_) < 0) {
         checkConnection();
     }
     wl_registry_destroy(registry);
-    compositor_ = globals.compositor;
-    subcompositor_ = globals.subcompositor;
-    shm_ = globals.shm;
-    if (compositor_ == nullptr || subcompositor_ == nullptr || shm_ == nullptr) {
-        raiseRuntimeError("the Wayland compositor lacks wl_compositor, wl_subcompositor or wl_shm");
+    if (shm_ == nullptr) {
+        raiseRuntimeError("the Wayland compositor lacks wl_shm");
     }
-    surface_ = wl_compositor_create_surface(compositor_);
-    subsurface_ = wl_subcompositor_get_subsurface(subcompositor_, surface_, window_);
-    wl_subsurface_set_position(subsurface_, 0, 0);
-    wl_subsurface_set_desync(subsurface_);  // our commits show at once, without one of SDL's surface
-    wl_region* nothing = wl_compositor_create_region(compositor_);
-    wl_surface_set_input_region(surface_, nothing);
-    wl_region_destroy(nothing);
     damageBuffer_ =
         wl_proxy_get_version(reinterpret_cast<wl_proxy*>(surface_)) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION;
 }
@@ -131,20 +106,8 @@ WaylandPresent::WaylandPresent(wl_display* display, wl_surface* windowSurface)
 WaylandPresent::~WaylandPresent()
 {
     releaseStorage();
-    if (subsurface_ != nullptr) {
-        wl_subsurface_destroy(subsurface_);
-    }
-    if (surface_ != nullptr) {
-        wl_surface_destroy(surface_);
-    }
     if (shm_ != nullptr) {
         wl_shm_destroy(shm_);
-    }
-    if (subcompositor_ != nullptr) {
-        wl_subcompositor_destroy(subcompositor_);
-    }
-    if (compositor_ != nullptr) {
-        wl_compositor_destroy(compositor_);
     }
     if (queue_ != nullptr) {
         wl_event_queue_destroy(queue_);
@@ -164,11 +127,6 @@ void WaylandPresent::releaseStorage()
         b.busy = false;
         b.stale.clear();
     }
-    if (backdrop_ != nullptr) {
-        wl_buffer_destroy(backdrop_);
-        backdrop_ = nullptr;
-    }
-    backdropShown_ = false;
     if (pool_ != nullptr) {
         wl_shm_pool_destroy(pool_);
         pool_ = nullptr;
@@ -182,8 +140,7 @@ void WaylandPresent::releaseStorage()
     height_ = 0;
 }
 
-// Two buffers of the picture's size side by side in one pool, both needing the whole picture, and the
-// backdrop after them, never written: a new file reads as zeros, which is black.
+// Two buffers of the picture's size side by side in one pool, both needing the whole picture.
 void WaylandPresent::allocate(int width, int height)
 {
     releaseStorage();
@@ -192,10 +149,10 @@ void WaylandPresent::allocate(int width, int height)
     }
     const auto stride = static_cast<std::size_t>(width) * kWordBytes;
     const std::size_t bufferBytes = stride * static_cast<std::size_t>(height);
-    if (bufferBytes > static_cast<std::size_t>(INT32_MAX) / 3) {
+    if (bufferBytes > static_cast<std::size_t>(INT32_MAX) / 2) {
         raiseRuntimeError("the window is too large for a Wayland shared-memory buffer");
     }
-    const std::size_t total = 3 * bufferBytes;
+    const std::size_t total = 2 * bufferBytes;
     const int fd = memfd_create("zarvo1-picture", MFD_CLOEXEC);
     if (fd < 0) {
         raiseRuntimeError(errnoText("memfd_create"));
@@ -227,8 +184,6 @@ void WaylandPresent::allocate(int width, int height)
         wl_buffer_add_listener(b.buffer, &kBufferListener, &b.busy);
         b.stale.add(all);
     }
-    backdrop_ = wl_shm_pool_create_buffer(pool_, static_cast<std::int32_t>(2 * bufferBytes), width, height,
-                                          static_cast<std::int32_t>(stride), WL_SHM_FORMAT_XRGB8888);
     uncommitted_.clear();
     uncommitted_.add(all);
 }
@@ -243,7 +198,7 @@ WaylandPresent::Buffer* WaylandPresent::freeBuffer()
     return nullptr;
 }
 
-// Takes in the release events that have arrived, without waiting for any: those SDL has already read
+// Takes in the release events that have arrived, without waiting for any: those the host has already read
 // from the connection, then whatever is waiting on the socket.
 void WaylandPresent::readReleases()
 {
@@ -304,20 +259,8 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
     uncommitted_.clear();
     wl_surface_commit(surface_);
     b->busy = true;
-    constexpr int kWindowCommitEvery = 20;
-    if (!backdropShown_ || windowChanged_ || ++presentsSinceWindowCommit_ >= kWindowCommitEvery) {
-        if (!backdropShown_) {
-            // SDL's surface takes the backdrop of the new size; its commit also places our surface.
-            wl_surface_attach(window_, backdrop_, 0, 0);
-            wl_surface_damage(window_, 0, 0, width_, height_);
-            backdropShown_ = true;
-        }
-        wl_surface_commit(window_);
-        windowChanged_ = false;
-        presentsSinceWindowCommit_ = 0;
-    }
     // Hands the requests to the compositor without waiting for an answer. A full socket (EAGAIN) is left
-    // for SDL's next flush; any other failure is a broken connection.
+    // for the host's next flush; any other failure is a broken connection.
     if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
         checkConnection();
     }
@@ -325,25 +268,29 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
 
 void WaylandPresent::checkConnection() const
 {
-    const int error = wl_display_get_error(display_);
-    if (error == 0) {
-        return;
+    if (wl_display_get_error(display_) != 0) {
+        endOnBrokenConnection(display_);
     }
+}
+
+void endOnBrokenConnection(wl_display* display)
+{
     const char* name = std::getenv("WAYLAND_DISPLAY");
     if (name == nullptr || *name == '\0') {
         name = "wayland-0";
     }
+    const int error = wl_display_get_error(display);
     if (error == EPROTO) {
         const wl_interface* interface = nullptr;
         std::uint32_t id = 0;
-        const std::uint32_t code = wl_display_get_protocol_error(display_, &interface, &id);
+        const std::uint32_t code = wl_display_get_protocol_error(display, &interface, &id);
         std::fprintf(stderr, "zarvo1: the Wayland compositor %s refused a request: error %u on %s\n", name, code,
                      interface != nullptr ? interface->name : "an unknown object");
     } else {
         std::fprintf(stderr, "zarvo1: lost the connection to the Wayland compositor %s (%s)\n", name,
-                     std::strerror(error));
+                     std::strerror(error != 0 ? error : EPIPE));
     }
     std::_Exit(1);
 }
 
-}  // namespace zarvo::sdl
+}  // namespace zarvo::wl
