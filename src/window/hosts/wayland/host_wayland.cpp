@@ -450,6 +450,11 @@ int runWindow(Host& host)
     }
     Session& session = host.session;
     session.shown(*host.sink, host.width, host.height, false, Clock::now());
+#if defined(__GLIBC__)
+    // The start's passing allocations (the keymap's compilation, the title bar's fonts) are over: the heap
+    // they leave behind goes back to the system.
+    malloc_trim(0);
+#endif
 
     for (;;) {
         session.tick(Clock::now());
@@ -476,6 +481,9 @@ int run()
     // The picture is the one large allocation, and it follows the window's size: each one in a mapping of
     // its own that goes back to the system when it is freed (see the SDL host).
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    // One heap for every thread: the title bar's libraries start short-lived threads, each of which would
+    // otherwise leave an arena of its own resident.
+    mallopt(M_ARENA_MAX, 1);
 #endif
     Host host;
     host.display = wl_display_connect(nullptr);
