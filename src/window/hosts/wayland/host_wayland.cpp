@@ -14,6 +14,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
+#include <wayland-cursor.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
@@ -46,6 +47,11 @@ struct Host {
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
     wl_surface* surface = nullptr;
+    wl_shm* shm = nullptr;                  // for the pointer's image
+    wl_cursor_theme* cursorTheme = nullptr;  // the pointer's image over the picture: the theme's arrow
+    wl_cursor_image* cursorImage = nullptr;
+    wl_surface* cursorSurface = nullptr;
+    bool cursorTried = false;
     libdecor* decor = nullptr;
     libdecor_frame* frame = nullptr;
     xkb_context* xkb = nullptr;
@@ -86,6 +92,15 @@ Host::~Host()
     sink.reset();
     if (surface != nullptr) {
         wl_surface_destroy(surface);
+    }
+    if (cursorSurface != nullptr) {
+        wl_surface_destroy(cursorSurface);
+    }
+    if (cursorTheme != nullptr) {
+        wl_cursor_theme_destroy(cursorTheme);
+    }
+    if (shm != nullptr) {
+        wl_shm_destroy(shm);
     }
     if (pointer != nullptr) {
         wl_pointer_destroy(pointer);
@@ -202,11 +217,52 @@ libdecor_interface decorInterface()
 
 // ---- the pointer -----------------------------------------------------------------------------------------
 
-void pointerEnter(void* data, wl_pointer* /*pointer*/, std::uint32_t /*serial*/, wl_surface* surface, wl_fixed_t x,
+// The pointer's image over the picture: the arrow of the user's cursor theme (XCURSOR_THEME, XCURSOR_SIZE),
+// or libwayland-cursor's own. Without one the pointer would keep whatever shape it had last, a resize
+// arrow from the window's frame perhaps. A theme without an arrow leaves it so. The theme is loaded (all of
+// its pointers, 0.5 MB for the usual one) the first time the pointer comes over the picture.
+void loadCursor(Host& host)
+{
+    host.cursorTried = true;
+    constexpr int kDefaultSize = 24;
+    const char* sizeText = std::getenv("XCURSOR_SIZE");
+    const int size = sizeText != nullptr && std::atoi(sizeText) > 0 ? std::atoi(sizeText) : kDefaultSize;
+    host.cursorTheme = wl_cursor_theme_load(std::getenv("XCURSOR_THEME"), size, host.shm);
+    if (host.cursorTheme == nullptr) {
+        return;
+    }
+    wl_cursor* arrow = wl_cursor_theme_get_cursor(host.cursorTheme, "left_ptr");
+    if (arrow == nullptr) {
+        arrow = wl_cursor_theme_get_cursor(host.cursorTheme, "default");
+    }
+    if (arrow == nullptr || arrow->image_count == 0) {
+        return;
+    }
+    wl_buffer* image = wl_cursor_image_get_buffer(arrow->images[0]);
+    if (image == nullptr) {
+        return;
+    }
+    host.cursorImage = arrow->images[0];
+    host.cursorSurface = wl_compositor_create_surface(host.compositor);
+    wl_surface_attach(host.cursorSurface, image, 0, 0);
+    wl_surface_damage(host.cursorSurface, 0, 0, static_cast<std::int32_t>(host.cursorImage->width),
+                      static_cast<std::int32_t>(host.cursorImage->height));
+    wl_surface_commit(host.cursorSurface);
+}
+
+
+void pointerEnter(void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface, wl_fixed_t x,
                   wl_fixed_t y)
 {
     Host& host = hostOf(data);
     host.pointerInside = surface == host.surface;
+    if (host.pointerInside && !host.cursorTried) {
+        loadCursor(host);
+    }
+    if (host.pointerInside && host.cursorImage != nullptr) {
+        wl_pointer_set_cursor(pointer, serial, host.cursorSurface, static_cast<std::int32_t>(host.cursorImage->hotspot_x),
+                              static_cast<std::int32_t>(host.cursorImage->hotspot_y));
+    }
     host.pointerX = static_cast<float>(wl_fixed_to_double(x));
     host.pointerY = static_cast<float>(wl_fixed_to_double(y));
 }
@@ -261,7 +317,7 @@ const wl_pointer_listener kPointerListener{pointerEnter,     pointerLeave,      
 void keyboardKeymap(void* data, wl_keyboard* /*keyboard*/, std::uint32_t format, std::int32_t fd, std::uint32_t size)
 {
     Host& host = hostOf(data);
-    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
+    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0) {
         void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (text != MAP_FAILED) {
             xkb_keymap* keymap = xkb_keymap_new_from_buffer(host.xkb, static_cast<const char*>(text), size - 1,
@@ -358,6 +414,8 @@ void global(void* data, wl_registry* registry, std::uint32_t name, const char* i
         // Version 4: damage in buffer coordinates.
         host.compositor = static_cast<wl_compositor*>(
             wl_registry_bind(registry, name, &wl_compositor_interface, std::min<std::uint32_t>(version, 4)));
+    } else if (std::strcmp(interface, wl_shm_interface.name) == 0 && host.shm == nullptr) {
+        host.shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && host.seat == nullptr) {
         // Version 5 at most: the pointer's events up to that version are all listened to.
         host.seat =
@@ -416,8 +474,8 @@ int runWindow(Host& host)
         endOnBrokenConnection(host.display);
     }
     wl_registry_destroy(registry);
-    if (host.compositor == nullptr || host.seat == nullptr) {
-        raiseRuntimeError("the Wayland compositor lacks wl_compositor or wl_seat");
+    if (host.compositor == nullptr || host.seat == nullptr || host.shm == nullptr) {
+        raiseRuntimeError("the Wayland compositor lacks wl_compositor, wl_shm or wl_seat");
     }
     host.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     if (host.xkb == nullptr) {
@@ -481,8 +539,8 @@ int run()
     // The picture is the one large allocation, and it follows the window's size: each one in a mapping of
     // its own that goes back to the system when it is freed (see the SDL host).
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-    // One heap for every thread: the title bar's libraries start short-lived threads, each of which would
-    // otherwise leave an arena of its own resident.
+    // One heap for every thread: a thread the title bar's libraries start would otherwise leave an arena
+    // of its own resident after it ends.
     mallopt(M_ARENA_MAX, 1);
 #endif
     Host host;
