@@ -112,12 +112,12 @@ TEST(ConfigureSizing, TheCompositorsSizeWinsAndFloatingComesBackToItsLastSize)
 {
     ConfigureSizing sizing;
     const auto is = [](ConfigureSizing::Size s, int w, int h) { return s.width == w && s.height == h; };
-    EXPECT_TRUE(is(sizing.configure(false, 0, 0, true), 503, 380));  // the first show: ours
-    EXPECT_TRUE(is(sizing.configure(true, 0, 0, true), 503, 380));   // 0 x 0: ours as well
-    EXPECT_TRUE(is(sizing.configure(true, 603, 420, true), 603, 420));  // dragged by the frame
+    EXPECT_TRUE(is(sizing.configure(false, 0, 0, true), 503, 380));          // the first show: ours
+    EXPECT_TRUE(is(sizing.configure(true, 0, 0, true), 503, 380));           // 0 x 0: ours as well
+    EXPECT_TRUE(is(sizing.configure(true, 603, 420, true), 603, 420));       // dragged by the frame
     EXPECT_TRUE(is(sizing.configure(true, 1900, 1000, false), 1900, 1000));  // maximised
-    EXPECT_TRUE(is(sizing.configure(true, 0, 0, true), 603, 420));  // restored: the size before
-    EXPECT_TRUE(is(sizing.configure(true, 640, 0, true), 603, 420));  // half a size is none
+    EXPECT_TRUE(is(sizing.configure(true, 0, 0, true), 603, 420));           // restored: the size before
+    EXPECT_TRUE(is(sizing.configure(true, 640, 0, true), 603, 420));         // half a size is none
 }
 
 TEST(RegionList, KeepsRegionsUntilFullThenCollapsesToTheirBoundsWithoutGrowing)

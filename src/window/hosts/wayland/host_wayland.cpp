@@ -47,7 +47,7 @@ struct Host {
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
     wl_surface* surface = nullptr;
-    wl_shm* shm = nullptr;                  // for the pointer's image
+    wl_shm* shm = nullptr;                   // for the pointer's image
     wl_cursor_theme* cursorTheme = nullptr;  // the pointer's image over the picture: the theme's arrow
     wl_cursor_image* cursorImage = nullptr;
     wl_surface* cursorSurface = nullptr;
@@ -250,7 +250,6 @@ void loadCursor(Host& host)
     wl_surface_commit(host.cursorSurface);
 }
 
-
 void pointerEnter(void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface, wl_fixed_t x,
                   wl_fixed_t y)
 {
@@ -260,7 +259,8 @@ void pointerEnter(void* data, wl_pointer* pointer, std::uint32_t serial, wl_surf
         loadCursor(host);
     }
     if (host.pointerInside && host.cursorImage != nullptr) {
-        wl_pointer_set_cursor(pointer, serial, host.cursorSurface, static_cast<std::int32_t>(host.cursorImage->hotspot_x),
+        wl_pointer_set_cursor(pointer, serial, host.cursorSurface,
+                              static_cast<std::int32_t>(host.cursorImage->hotspot_x),
                               static_cast<std::int32_t>(host.cursorImage->hotspot_y));
     }
     host.pointerX = static_cast<float>(wl_fixed_to_double(x));
@@ -297,20 +297,16 @@ void pointerButton(void* data, wl_pointer* /*pointer*/, std::uint32_t /*serial*/
 
 void pointerAxis(void* /*data*/, wl_pointer* /*pointer*/, std::uint32_t /*time*/, std::uint32_t /*axis*/,
                  wl_fixed_t /*value*/)
-{
-}
+{}
 void pointerFrame(void* /*data*/, wl_pointer* /*pointer*/) {}
 void pointerAxisSource(void* /*data*/, wl_pointer* /*pointer*/, std::uint32_t /*source*/) {}
 void pointerAxisStop(void* /*data*/, wl_pointer* /*pointer*/, std::uint32_t /*time*/, std::uint32_t /*axis*/) {}
-void pointerAxisDiscrete(void* /*data*/, wl_pointer* /*pointer*/, std::uint32_t /*axis*/, std::int32_t /*discrete*/)
-{
-}
+void pointerAxisDiscrete(void* /*data*/, wl_pointer* /*pointer*/, std::uint32_t /*axis*/, std::int32_t /*discrete*/) {}
 void pointerAxisValue120(void* /*data*/, wl_pointer* /*pointer*/, std::uint32_t /*axis*/, std::int32_t /*value*/) {}
 
-const wl_pointer_listener kPointerListener{pointerEnter,     pointerLeave,      pointerMotion,
-                                          pointerButton,    pointerAxis,       pointerFrame,
-                                          pointerAxisSource, pointerAxisStop, pointerAxisDiscrete,
-                                          pointerAxisValue120};
+const wl_pointer_listener kPointerListener{pointerEnter,        pointerLeave,       pointerMotion,     pointerButton,
+                                           pointerAxis,         pointerFrame,       pointerAxisSource, pointerAxisStop,
+                                           pointerAxisDiscrete, pointerAxisValue120};
 
 // ---- the keyboard ----------------------------------------------------------------------------------------
 
@@ -336,8 +332,7 @@ void keyboardKeymap(void* data, wl_keyboard* /*keyboard*/, std::uint32_t format,
 
 void keyboardEnter(void* /*data*/, wl_keyboard* /*keyboard*/, std::uint32_t /*serial*/, wl_surface* /*surface*/,
                    wl_array* /*keys*/)
-{
-}
+{}
 
 // Without the focus the modifiers are not known: a click then counts without them.
 void keyboardLeave(void* data, wl_keyboard* /*keyboard*/, std::uint32_t /*serial*/, wl_surface* /*surface*/)
@@ -376,7 +371,7 @@ void keyboardModifiers(void* data, wl_keyboard* /*keyboard*/, std::uint32_t /*se
 void keyboardRepeat(void* /*data*/, wl_keyboard* /*keyboard*/, std::int32_t /*rate*/, std::int32_t /*delay*/) {}
 
 const wl_keyboard_listener kKeyboardListener{keyboardKeymap, keyboardEnter,     keyboardLeave,
-                                            keyboardKey,    keyboardModifiers, keyboardRepeat};
+                                             keyboardKey,    keyboardModifiers, keyboardRepeat};
 
 // ---- the seat and the globals ----------------------------------------------------------------------------
 
@@ -418,8 +413,8 @@ void global(void* data, wl_registry* registry, std::uint32_t name, const char* i
         host.shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && host.seat == nullptr) {
         // Version 5 at most: the pointer's events up to that version are all listened to.
-        host.seat =
-            static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, std::min<std::uint32_t>(version, 5)));
+        host.seat = static_cast<wl_seat*>(
+            wl_registry_bind(registry, name, &wl_seat_interface, std::min<std::uint32_t>(version, 5)));
         wl_seat_add_listener(host.seat, &kSeatListener, &host);
     }
 }
