@@ -1,7 +1,9 @@
 // The picture the program owns: an in-memory drawing surface of any size (0 x 0 included) that keeps its
-// pixels across a resize and records which regions changed, so a host presents only those.
+// pixels across a resize and records which regions changed, so a host presents only those. Its pixels
+// live on the heap or in a host's PixelStore.
 #pragma once
 
+#include "window/pixel_store.hpp"
 #include "window/surface.hpp"
 
 #include <algorithm>
@@ -24,6 +26,12 @@ public:
     static constexpr int kMaxSide = 1 << 16;  // a larger width or height is cut to this
 
     explicit Framebuffer(int width = 0, int height = 0, Colour background = 0);
+    // A copy takes its pixels from the same store as the original; the store outlives every picture in it.
+    Framebuffer(const Framebuffer& other);
+    Framebuffer(Framebuffer&& other) noexcept;
+    Framebuffer& operator=(const Framebuffer& other);
+    Framebuffer& operator=(Framebuffer&& other) noexcept;
+    ~Framebuffer() override;
 
     float surfaceWidth() const override { return widthF_; }
     float surfaceHeight() const override { return heightF_; }
@@ -36,11 +44,14 @@ public:
     // The colour clearSurface fills with; the picture is not repainted.
     void setBackground(Colour background) { background_ = background; }
     Colour background() const { return background_; }
+    // Moves the pixels into the given store (nullptr: the heap); the picture and its damage stay as they are.
+    void usePixelStore(PixelStore* store);
 
     int width() const { return width_; }
     int height() const { return height_; }
     // Rows of 0x00RRGGBB words (the byte order B, G, R, X in memory), width words per row.
-    const std::uint32_t* pixels() const { return pixels_.data(); }
+    // Null while the picture is empty.
+    const std::uint32_t* pixels() const { return pixels_; }
 
     bool damaged() const { return anyDamaged_; }
     // Hands each changed region to present(Rect), row by row, tiles merged along a row, then forgets them.
@@ -56,6 +67,8 @@ public:
     static constexpr Colour toColour(std::uint32_t w) { return static_cast<Colour>(toWord(static_cast<Colour>(w))); }
 
 private:
+    std::size_t area() const { return static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_); }
+    void release() noexcept;
     void damageAll();
 
     bool locate(float x, float y, std::size_t& index, std::size_t& tile) const
@@ -78,7 +91,8 @@ private:
     float heightF_ = 0.0F;
     int tilesX_ = 0;
     Colour background_ = 0;
-    std::vector<std::uint32_t> pixels_;
+    PixelStore* store_ = nullptr;  // nullptr: the heap
+    std::uint32_t* pixels_ = nullptr;
     int tilesY_ = 0;
     std::vector<std::uint8_t> tileDirty_;  // one flag per tile, row by row
     bool anyDamaged_ = false;
