@@ -1,12 +1,15 @@
 // The Linux window: SDL2 with the video subsystem only. It owns the window, hands SDL's events to the core
 // one at a time, runs the 50 ms tick on deadlines while sleeping between events, and presents only the
-// parts of the picture that changed, through the window's own software framebuffer.
+// parts of the picture that changed: on X11 itself, from shared-memory images the picture lives in
+// (X11Presenter), elsewhere through the window's own software framebuffer.
 #include "window/host_sdl.hpp"
 
 #include "icon_pixels.hpp"  // generated at build time from the icon's text source
+#include "window/hosts/sdl/x11_present.hpp"
 #include "window/window_sizing.hpp"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
 #include <array>
@@ -15,6 +18,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iterator>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -147,6 +151,10 @@ struct Host {
     SDL_Surface* surface = nullptr;  // the window's framebuffer, owned by SDL; replaced after a resize
     bool showAll = false;            // the whole picture must reach the window (new framebuffer, exposure)
     std::vector<SDL_Rect> rects;     // the regions presented by the last call, kept to reuse its storage
+    std::vector<Rect> regions;       // the same for the X11 presenter
+    // On X11 the picture lives in this presenter's images and SDL makes no framebuffer. Declared before
+    // the program, so it outlives the picture.
+    std::unique_ptr<X11Presenter> x11;
     App app;
     WindowSizing sizing;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
 };
@@ -162,6 +170,14 @@ void platformCheck(bool ok, const char* call)
 // that is the reset, and it keeps what overlaps.
 void takeFramebuffer(Host& host)
 {
+    if (host.x11) {
+        int width = 0;
+        int height = 0;
+        SDL_GetWindowSize(host.window, &width, &height);
+        host.sizing.report(host.app, width, height, false);
+        host.showAll = true;
+        return;
+    }
     host.surface = SDL_GetWindowSurface(host.window);
     platformCheck(host.surface != nullptr, "SDL_GetWindowSurface");
     host.sizing.report(host.app, host.surface->w, host.surface->h, false);
@@ -173,6 +189,20 @@ void present(Host& host)
 {
     Framebuffer& picture = host.app.picture;
     if (!host.showAll && !picture.damaged()) {
+        return;
+    }
+    if (host.x11) {
+        host.regions.clear();
+        if (host.showAll) {
+            picture.takeDamage([](Rect) {});
+            if (picture.width() > 0 && picture.height() > 0) {
+                host.regions.push_back(Rect{0, 0, picture.width(), picture.height()});
+            }
+            host.showAll = false;
+        } else {
+            picture.takeDamage([&host](Rect r) { host.regions.push_back(r); });
+        }
+        host.x11->present(picture, host.regions);
         return;
     }
     const bool locked = SDL_MUSTLOCK(host.surface);
@@ -238,6 +268,19 @@ void setIcon(SDL_Window* window)
     SDL_FreeSurface(icon);
 }
 
+// On X11, a presenter of the program's own for the window SDL made, with the picture moved into its
+// images; none where SDL's window is not an X window or its visual is not one the presenter draws on.
+void takeX11Presenter(Host& host)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(host.window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
+        return;
+    }
+    host.x11 = X11Presenter::create(info.info.x11.display, info.info.x11.window);
+    host.app.picture.usePixelStore(host.x11.get());
+}
+
 // The window, its icon and the first show, then events and ticks until the end.
 int runWindow(Host& host)
 {
@@ -245,6 +288,7 @@ int runWindow(Host& host)
                                    kInitialHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     platformCheck(host.window != nullptr, "SDL_CreateWindow");
     setIcon(host.window);
+    takeX11Presenter(host);
     SDL_ShowWindow(host.window);
     takeFramebuffer(host);  // the first show: the chain's first reset
     present(host);
