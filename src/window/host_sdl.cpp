@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include <poll.h>
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -155,6 +157,7 @@ struct Host {
     // On X11 the picture lives in this presenter's images and SDL makes no framebuffer. Declared before
     // the program, so it outlives the picture.
     std::unique_ptr<X11Presenter> x11;
+    Display* xDisplay = nullptr;  // SDL's X connection, when the window is an X window
     App app;
     WindowSizing sizing;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
 };
@@ -268,6 +271,32 @@ void setIcon(SDL_Window* window)
     SDL_FreeSurface(icon);
 }
 
+// The next event, waiting for it until the next tick is due; false when the deadline came first. On X11 the
+// host sleeps on the X connection itself and lets SDL read it only when the server has sent something:
+// SDL's own wait runs its whole event pump on every wake-up, which costs more than the tick does.
+bool nextEvent(Host& host, SDL_Event& event)
+{
+    const TickSchedule::Duration left = host.app.schedule.untilNext(Clock::now());
+    if (host.xDisplay == nullptr) {
+        return SDL_WaitEventTimeout(&event, waitMilliseconds(left)) != 0;
+    }
+    // Events SDL queued by itself (the window shown, a size it set) come first, without a pump.
+    if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+        return true;
+    }
+    // Xlib may hold events it read while sending; only with none there is the connection the thing to watch.
+    if (XEventsQueued(host.xDisplay, QueuedAfterReading) == 0) {
+        pollfd connection{ConnectionNumber(host.xDisplay), POLLIN, 0};
+        const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
+        const timespec timeout{static_cast<time_t>(seconds.count()), static_cast<long>((left - seconds).count())};
+        if (ppoll(&connection, 1, &timeout, nullptr) == 0) {
+            return false;
+        }
+        // Readable, closed, or a signal (SDL turns SIGINT and SIGTERM into a quit event): the pump finds out.
+    }
+    return SDL_PollEvent(&event) != 0;
+}
+
 // On X11, a presenter of the program's own for the window SDL made, with the picture moved into its
 // images; none where SDL's window is not an X window or its visual is not one the presenter draws on.
 void takeX11Presenter(Host& host)
@@ -277,6 +306,7 @@ void takeX11Presenter(Host& host)
     if (SDL_GetWindowWMInfo(host.window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
         return;
     }
+    host.xDisplay = info.info.x11.display;
     host.x11 = X11Presenter::create(info.info.x11.display, info.info.x11.window);
     host.app.picture.usePixelStore(host.x11.get());
 }
@@ -299,7 +329,7 @@ int runWindow(Host& host)
             present(host);
         }
         SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, waitMilliseconds(host.app.schedule.untilNext(Clock::now()))) == 0) {
+        if (!nextEvent(host, event)) {
             continue;  // the deadline came first
         }
         do {
