@@ -1,9 +1,8 @@
 // The floor for a program that wakes every 50 ms: a loop that only sleeps to the next 50 ms deadline on the
 // monotonic clock and does nothing else. The measurement script runs it beside the program for comparison.
 // Usage: zarvo1-bare-sleep [SECONDS]   (runs until killed without an argument)
-#include <time.h>
-
 #include <cstdlib>
+#include <ctime>
 
 int main(int argc, char** argv)
 {

@@ -306,8 +306,10 @@ void takeX11Presenter(Host& host)
     if (SDL_GetWindowWMInfo(host.window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
         return;
     }
-    host.xDisplay = info.info.x11.display;
-    host.x11 = X11Presenter::create(info.info.x11.display, info.info.x11.window);
+    // SDL hands over the window system's handles in a union, tagged by the subsystem checked above.
+    const auto& x11 = info.info.x11;  // NOLINT(cppcoreguidelines-pro-type-union-access)
+    host.xDisplay = x11.display;
+    host.x11 = X11Presenter::create(x11.display, x11.window);
     host.app.picture.usePixelStore(host.x11.get());
 }
 

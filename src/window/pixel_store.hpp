@@ -11,6 +11,8 @@ public:
     PixelStore() = default;
     PixelStore(const PixelStore&) = delete;
     PixelStore& operator=(const PixelStore&) = delete;
+    PixelStore(PixelStore&&) = delete;
+    PixelStore& operator=(PixelStore&&) = delete;
     virtual ~PixelStore() = default;
 
     // Room for width x height words (both at least 1), rows of width words with nothing between them; the

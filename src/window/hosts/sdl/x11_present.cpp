@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <new>
 #include <vector>
 
@@ -69,9 +70,9 @@ struct X11Presenter::State {
     // An image over pixels in plain memory, for plain requests; nullptr when Xlib has no memory for it.
     XImage* wrap(std::uint32_t* pixels, int width, int height) const
     {
-        XImage* image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0,
-                                     reinterpret_cast<char*>(pixels), static_cast<unsigned>(width),
-                                     static_cast<unsigned>(height), 32, width * kWordBytes);
+        XImage* image =
+            XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, reinterpret_cast<char*>(pixels),
+                         static_cast<unsigned>(width), static_cast<unsigned>(height), 32, width * kWordBytes);
         if (image != nullptr) {
             image->byte_order = nativeByteOrder();  // Xlib swaps the bytes if the server wants them otherwise
         }
@@ -85,8 +86,8 @@ struct X11Presenter::State {
     {
         auto entry = std::make_unique<Image>();
         entry->shared = true;
-        entry->image = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
-                                       &entry->segment, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        entry->image = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &entry->segment,
+                                       static_cast<unsigned>(width), static_cast<unsigned>(height));
         if (entry->image == nullptr) {
             throw std::bad_alloc();
         }
@@ -99,7 +100,7 @@ struct X11Presenter::State {
         const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * kWordBytes;
         entry->segment.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
         void* address = entry->segment.shmid < 0 ? nullptr : shmat(entry->segment.shmid, nullptr, 0);
-        if (address == nullptr || address == reinterpret_cast<void*>(-1)) {
+        if (address == nullptr || reinterpret_cast<std::intptr_t>(address) == -1) {
             if (entry->segment.shmid >= 0) {
                 shmctl(entry->segment.shmid, IPC_RMID, nullptr);
             }
@@ -185,7 +186,8 @@ std::unique_ptr<X11Presenter> X11Presenter::create(void* displayHandle, unsigned
     // SDL gives its windows a DirectColor visual where the screen has one, with a colormap that maps each
     // channel onto itself: with 256 entries per channel that draws as TrueColor does.
     const Visual* visual = attributes.visual;
-    const bool trueColour = visual->c_class == TrueColor || (visual->c_class == DirectColor && visual->map_entries == 256);
+    const bool trueColour =
+        visual->c_class == TrueColor || (visual->c_class == DirectColor && visual->map_entries == 256);
     if (!trueColour || (attributes.depth != 24 && attributes.depth != 32) || visual->red_mask != 0xFF0000UL ||
         visual->green_mask != 0xFF00UL || visual->blue_mask != 0xFFUL) {
         return nullptr;
@@ -214,7 +216,8 @@ std::unique_ptr<X11Presenter> X11Presenter::create(void* displayHandle, unsigned
     int firstEvent = 0;
     int firstError = 0;
     // Shared images hold the words in this machine's byte order, which the server must share.
-    if (XShmQueryExtension(display) != 0 && XQueryExtension(display, "MIT-SHM", &opcode, &firstEvent, &firstError) != 0 &&
+    if (XShmQueryExtension(display) != 0 &&
+        XQueryExtension(display, "MIT-SHM", &opcode, &firstEvent, &firstError) != 0 &&
         ImageByteOrder(display) == nativeByteOrder()) {
         state->shmOpcode = opcode;
     }
@@ -244,8 +247,10 @@ void X11Presenter::present(const Framebuffer& picture, std::span<const Rect> reg
     if (ours) {
         image = (*at)->image;
     } else {
-        // Pixels from elsewhere: wrapped for plain requests, which only read them.
-        image = s.wrap(const_cast<std::uint32_t*>(picture.pixels()), picture.width(), picture.height());
+        // Pixels from elsewhere: wrapped for plain requests. Xlib takes the image as non-const but only
+        // reads its pixels.
+        auto* pixels = const_cast<std::uint32_t*>(picture.pixels());  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+        image = s.wrap(pixels, picture.width(), picture.height());
         if (image == nullptr) {
             throw std::bad_alloc();
         }

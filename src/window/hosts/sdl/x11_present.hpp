@@ -18,6 +18,10 @@ public:
     // nullptr when the window's visual is not one it draws on: 24 or 32 bits of TrueColor (or of
     // DirectColor with SDL's identity colormap), red in 0xFF0000, green in 0xFF00, blue in 0xFF.
     static std::unique_ptr<X11Presenter> create(void* display, unsigned long window);
+    X11Presenter(const X11Presenter&) = delete;
+    X11Presenter& operator=(const X11Presenter&) = delete;
+    X11Presenter(X11Presenter&&) = delete;
+    X11Presenter& operator=(X11Presenter&&) = delete;
     ~X11Presenter() override;
 
     // Puts each region to the window and flushes the connection once; it neither waits for the server nor
