@@ -45,6 +45,7 @@ Framebuffer::Framebuffer(const Framebuffer& other)
 {
     try {
         tileDirty_ = other.tileDirty_;
+        rowDirty_ = other.rowDirty_;
     } catch (...) {
         release();
         throw;
@@ -63,10 +64,12 @@ Framebuffer::Framebuffer(Framebuffer&& other) noexcept
       pixels_(std::exchange(other.pixels_, nullptr)),
       tilesY_(std::exchange(other.tilesY_, 0)),
       tileDirty_(std::move(other.tileDirty_)),
+      rowDirty_(std::move(other.rowDirty_)),
       anyDamaged_(std::exchange(other.anyDamaged_, false)),
       allDamaged_(std::exchange(other.allDamaged_, false))
 {
     other.tileDirty_.clear();
+    other.rowDirty_.clear();
 }
 
 Framebuffer& Framebuffer::operator=(const Framebuffer& other)
@@ -93,6 +96,8 @@ Framebuffer& Framebuffer::operator=(Framebuffer&& other) noexcept
         tilesY_ = std::exchange(other.tilesY_, 0);
         tileDirty_ = std::move(other.tileDirty_);
         other.tileDirty_.clear();
+        rowDirty_ = std::move(other.rowDirty_);
+        other.rowDirty_.clear();
         anyDamaged_ = std::exchange(other.anyDamaged_, false);
         allDamaged_ = std::exchange(other.allDamaged_, false);
     }
@@ -133,7 +138,8 @@ Colour Framebuffer::readPixel(float x, float y)
 {
     std::size_t index = 0;
     std::size_t tile = 0;
-    if (!locate(x, y, index, tile)) {
+    std::size_t tileRow = 0;
+    if (!locate(x, y, index, tile, tileRow)) {
         return kOutside;
     }
     return toColour(pixels_[index]);
@@ -143,7 +149,8 @@ void Framebuffer::setPixel(float x, float y, Colour colour)
 {
     std::size_t index = 0;
     std::size_t tile = 0;
-    if (!locate(x, y, index, tile)) {
+    std::size_t tileRow = 0;
+    if (!locate(x, y, index, tile, tileRow)) {
         return;  // outside the surface nothing changes
     }
     const std::uint32_t word = toWord(colour);
@@ -151,6 +158,7 @@ void Framebuffer::setPixel(float x, float y, Colour colour)
     const bool changed = pixels_[index] != word;
     pixels_[index] = word;
     tileDirty_[tile] |= static_cast<std::uint8_t>(changed);
+    rowDirty_[tileRow] |= static_cast<std::uint8_t>(changed);
     anyDamaged_ |= changed;
 }
 
@@ -170,6 +178,7 @@ void Framebuffer::resize(int width, int height)
     // Everything that can fail comes first, so a failure leaves the picture as it was.
     std::vector<std::uint8_t> dirty(
         static_cast<std::size_t>(tilesFor(width)) * static_cast<std::size_t>(tilesFor(height)), 0);
+    std::vector<std::uint8_t> rows(static_cast<std::size_t>(tilesFor(height)), 0);
     std::uint32_t* next = take(store_, width, height);
     const std::size_t nextArea = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     std::fill(next, next + nextArea, toWord(background_));
@@ -188,6 +197,7 @@ void Framebuffer::resize(int width, int height)
     tilesX_ = tilesFor(width);
     tilesY_ = tilesFor(height);
     tileDirty_ = std::move(dirty);
+    rowDirty_ = std::move(rows);
     damageAll();
 }
 

@@ -71,7 +71,7 @@ private:
     void release() noexcept;
     void damageAll();
 
-    bool locate(float x, float y, std::size_t& index, std::size_t& tile) const
+    bool locate(float x, float y, std::size_t& index, std::size_t& tile, std::size_t& tileRow) const
     {
         int px = 0;
         int py = 0;
@@ -81,7 +81,8 @@ private:
         const auto ux = static_cast<std::size_t>(px);
         const auto uy = static_cast<std::size_t>(py);
         index = uy * static_cast<std::size_t>(width_) + ux;
-        tile = (uy / kTile) * static_cast<std::size_t>(tilesX_) + ux / kTile;
+        tileRow = uy / kTile;
+        tile = tileRow * static_cast<std::size_t>(tilesX_) + ux / kTile;
         return true;
     }
 
@@ -95,6 +96,7 @@ private:
     std::uint32_t* pixels_ = nullptr;
     int tilesY_ = 0;
     std::vector<std::uint8_t> tileDirty_;  // one flag per tile, row by row
+    std::vector<std::uint8_t> rowDirty_;   // one flag per row of tiles, so a large picture's clean rows are skipped
     bool anyDamaged_ = false;
     bool allDamaged_ = false;
 };
@@ -109,9 +111,14 @@ void Framebuffer::takeDamage(Present&& present)
         if (width_ > 0 && height_ > 0) {
             present(Rect{0, 0, width_, height_});
         }
+        std::fill(tileDirty_.begin(), tileDirty_.end(), std::uint8_t{0});
+        std::fill(rowDirty_.begin(), rowDirty_.end(), std::uint8_t{0});
     } else {
         for (int ty = 0; ty < tilesY_; ++ty) {
-            const std::uint8_t* row = tileDirty_.data() + static_cast<std::ptrdiff_t>(ty) * tilesX_;
+            if (rowDirty_[static_cast<std::size_t>(ty)] == 0) {
+                continue;
+            }
+            std::uint8_t* row = tileDirty_.data() + static_cast<std::ptrdiff_t>(ty) * tilesX_;
             int tx = 0;
             while (tx < tilesX_) {
                 if (row[tx] == 0) {
@@ -126,9 +133,10 @@ void Framebuffer::takeDamage(Present&& present)
                 const int x1 = std::min(width_, tx * kTile);
                 present(Rect{first * kTile, y0, x1 - first * kTile, std::min(height_, y0 + kTile) - y0});
             }
+            std::fill(row, row + tilesX_, std::uint8_t{0});
+            rowDirty_[static_cast<std::size_t>(ty)] = 0;
         }
     }
-    std::fill(tileDirty_.begin(), tileDirty_.end(), std::uint8_t{0});
     anyDamaged_ = false;
     allDamaged_ = false;
 }
