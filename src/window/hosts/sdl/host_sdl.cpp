@@ -1,12 +1,14 @@
 // The Linux window: SDL2 with the video subsystem only. It owns the window, hands SDL's events to the shared
-// layer one at a time, sleeps between events until the next tick, and copies the regions the shared layer
-// presents into the window's own software framebuffer (on Wayland: into shared-memory buffers of our own).
+// layer one at a time, sleeps between events until the next tick, and puts the regions the shared layer
+// presents on the window: on X11 itself, from shared-memory images the picture lives in; on Wayland into
+// shared-memory buffers of our own; elsewhere through the window's own software framebuffer.
 #include "window/hosts/sdl/host_sdl.hpp"
 
 #include "icon_pixels.hpp"  // generated at build time from the icon's text source
 #include "window/hosts/failure.hpp"
 #include "window/hosts/sdl/input_sdl.hpp"
 #include "window/hosts/sdl/wayland_present.hpp"
+#include "window/hosts/sdl/x11_present.hpp"
 #include "window/hosts/sdl/wayland_probe.hpp"
 #include "window/hosts/session.hpp"
 
@@ -15,6 +17,7 @@
 #include <X11/Xlib.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -24,6 +27,8 @@
 #include <tuple>
 #include <utility>
 #include <vector>
+
+#include <poll.h>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -89,16 +94,29 @@ struct Host {
     // On Wayland the picture goes to SDL's surface through shared-memory buffers of our own; SDL's
     // framebuffer (an OpenGL texture there) is never made.
     std::unique_ptr<WaylandPresent> wayland;
-    Session session;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
+    // On X11 the picture lives in this presenter's images and SDL makes no framebuffer. Declared before
+    // the session, so it outlives the picture.
+    std::unique_ptr<X11Presenter> x11;
+    Display* xDisplay = nullptr;  // SDL's X connection, when the window is an X window
+    Session session;              // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
 
-    PresentSink& target() { return wayland ? static_cast<PresentSink&>(*wayland) : sink; }
+    PresentSink& target()
+    {
+        if (wayland) {
+            return *wayland;
+        }
+        if (x11) {
+            return *x11;
+        }
+        return sink;
+    }
 };
 
-// The size the picture must have: the window's framebuffer at its current size, or on Wayland the
-// window's size (no framebuffer is made there). Returns width and height.
+// The size the picture must have: the window's framebuffer at its current size, or where the host presents
+// itself the window's size (no framebuffer is made there). Returns width and height.
 std::pair<int, int> takeFramebuffer(Host& host)
 {
-    if (host.wayland) {
+    if (host.wayland || host.x11) {
         int width = 0;
         int height = 0;
         SDL_GetWindowSize(host.sink.window, &width, &height);
@@ -121,6 +139,48 @@ void takeWaylandSurface(Host& host)
     host.wayland = std::make_unique<WaylandPresent>(wl.display, wl.surface);
 }
 
+// On X11, a presenter of the program's own for the window SDL made, with the picture moved into its
+// images; none where SDL's window is not an X window or its visual is not one the presenter draws on.
+void takeX11Presenter(Host& host)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(host.sink.window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
+        return;
+    }
+    // SDL hands out the window system's handles in a union that `subsystem` selects.
+    const auto& x11 = info.info.x11;  // NOLINT(cppcoreguidelines-pro-type-union-access)
+    host.xDisplay = x11.display;
+    host.x11 = X11Presenter::create(x11.display, x11.window);
+    host.session.app().picture.usePixelStore(host.x11.get());
+}
+
+// The next event, waiting for it until the next tick is due; false when the deadline came first. On X11 the
+// host sleeps on the X connection itself and lets SDL read it only when the server has sent something:
+// SDL's own wait runs its whole event pump on every wake-up, which costs more than the tick does.
+bool nextEvent(Host& host, SDL_Event& event)
+{
+    if (host.xDisplay == nullptr) {
+        return SDL_WaitEventTimeout(&event, host.session.millisecondsToNextTick(Clock::now())) != 0;
+    }
+    // Events SDL queued by itself (the window shown, a size it set) come first, without a pump.
+    if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+        return true;
+    }
+    // Xlib may hold events it read while sending; only with none there is the connection the thing to watch.
+    if (XEventsQueued(host.xDisplay, QueuedAfterReading) == 0) {
+        const TickSchedule::Duration left = host.session.app().schedule.untilNext(Clock::now());
+        pollfd connection{ConnectionNumber(host.xDisplay), POLLIN, 0};
+        const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
+        const timespec timeout{static_cast<time_t>(seconds.count()), static_cast<long>((left - seconds).count())};
+        if (ppoll(&connection, 1, &timeout, nullptr) == 0) {
+            return false;
+        }
+        // Readable, closed, or a signal (SDL turns SIGINT and SIGTERM into a quit event): the pump finds out.
+    }
+    return SDL_PollEvent(&event) != 0;
+}
+
 // The application icon, the same picture as the desktop entry's.
 void setIcon(SDL_Window* window)
 {
@@ -140,6 +200,7 @@ int runWindow(Host& host)
                                         kInitialHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     platformCheck(host.sink.window != nullptr, "SDL_CreateWindow");
     setIcon(host.sink.window);
+    takeX11Presenter(host);
     SDL_ShowWindow(host.sink.window);
     if (std::string(SDL_GetCurrentVideoDriver()) == "wayland") {
         takeWaylandSurface(host);
@@ -152,7 +213,7 @@ int runWindow(Host& host)
         session.tick(Clock::now());
         session.present(host.target());
         SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, session.millisecondsToNextTick(Clock::now())) == 0) {
+        if (!nextEvent(host, event)) {
             continue;  // the deadline came first
         }
         do {
