@@ -8,8 +8,8 @@
 #include "window/hosts/failure.hpp"
 #include "window/hosts/sdl/input_sdl.hpp"
 #include "window/hosts/sdl/wayland_present.hpp"
-#include "window/hosts/sdl/x11_present.hpp"
 #include "window/hosts/sdl/wayland_probe.hpp"
+#include "window/hosts/sdl/x11_present.hpp"
 #include "window/hosts/session.hpp"
 
 #include <SDL.h>
