@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace zarvo {
@@ -145,6 +147,101 @@ TEST(Framebuffer, EveryChangedPixelLiesInsideTheDamage)
         EXPECT_LE(r.x + r.w, 257);
         EXPECT_LE(r.y + r.h, 131);
     }
+}
+
+// Memory as a host's store hands it out: each block recorded with its size, poisoned so that a picture
+// relying on fresh memory shows it, and refused on demand.
+class RecordingStore final : public PixelStore {
+public:
+    struct Block {
+        std::unique_ptr<std::uint32_t[]> words;
+        int width;
+        int height;
+        bool live;
+    };
+    std::uint32_t* allocate(int width, int height) override
+    {
+        if (refuse) {
+            throw std::bad_alloc();
+        }
+        const auto n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+        blocks.push_back({std::make_unique<std::uint32_t[]>(n), width, height, true});
+        std::fill(blocks.back().words.get(), blocks.back().words.get() + n, 0xDEADBEEFU);
+        return blocks.back().words.get();
+    }
+    void release(std::uint32_t* pixels, int width, int height) noexcept override
+    {
+        for (Block& b : blocks) {
+            if (b.words.get() == pixels) {
+                EXPECT_TRUE(b.live) << "released twice";
+                EXPECT_EQ(b.width, width);
+                EXPECT_EQ(b.height, height);
+                b.live = false;
+                return;
+            }
+        }
+        ADD_FAILURE() << "released a block the store never gave out";
+    }
+    int live() const
+    {
+        return static_cast<int>(std::count_if(blocks.begin(), blocks.end(), [](const Block& b) { return b.live; }));
+    }
+    bool refuse = false;
+    std::vector<Block> blocks;
+};
+
+TEST(FramebufferStore, PixelsLiveInTheStoreAcrossResizesAndEmptySizes)
+{
+    RecordingStore store;
+    {
+        Framebuffer fb(3, 2, rgb(1, 1, 1));
+        fb.setPixel(2.0F, 1.0F, rgb(40, 50, 60));
+        fb.usePixelStore(&store);
+        ASSERT_EQ(store.blocks.size(), 1U);
+        EXPECT_EQ(fb.pixels(), store.blocks[0].words.get());
+        EXPECT_EQ(fb.readPixel(2.0F, 1.0F), rgb(40, 50, 60));
+        EXPECT_EQ(fb.readPixel(0.0F, 0.0F), rgb(1, 1, 1));
+
+        fb.resize(4, 4);  // a new block; the overlap comes along, the rest is the background
+        ASSERT_EQ(store.blocks.size(), 2U);
+        EXPECT_EQ(store.live(), 1);
+        EXPECT_EQ(fb.pixels(), store.blocks[1].words.get());
+        EXPECT_EQ(fb.readPixel(2.0F, 1.0F), rgb(40, 50, 60));
+        EXPECT_EQ(fb.readPixel(3.0F, 3.0F), rgb(1, 1, 1));
+
+        fb.resize(0, 5);  // empty: nothing is asked of the store
+        EXPECT_EQ(store.blocks.size(), 2U);
+        EXPECT_EQ(store.live(), 0);
+        fb.resize(Framebuffer::kMaxSide + 9, 1);
+        ASSERT_EQ(store.blocks.size(), 3U);
+        EXPECT_EQ(store.blocks[2].width, Framebuffer::kMaxSide);
+
+        const Framebuffer copy(fb);  // a copy takes its block from the same store
+        EXPECT_EQ(store.live(), 2);
+        fb.usePixelStore(nullptr);  // back to the heap, the picture unchanged
+        EXPECT_EQ(store.live(), 1);
+        EXPECT_EQ(fb.readPixel(70000.0F, 0.0F), kOutside);
+        EXPECT_EQ(fb.readPixel(65535.0F, 0.0F), rgb(1, 1, 1));
+    }
+    EXPECT_EQ(store.live(), 0);
+}
+
+TEST(FramebufferStore, ARefusedResizeLeavesThePictureAsItWas)
+{
+    RecordingStore store;
+    Framebuffer fb(5, 5);
+    fb.usePixelStore(&store);
+    fb.setPixel(4.0F, 4.0F, rgb(7, 8, 9));
+    (void)damageOf(fb);
+    store.refuse = true;
+    EXPECT_THROW(fb.resize(50, 50), std::bad_alloc);
+    EXPECT_EQ(fb.width(), 5);
+    EXPECT_EQ(fb.readPixel(4.0F, 4.0F), rgb(7, 8, 9));
+    EXPECT_FALSE(fb.damaged());
+    store.refuse = false;
+    fb.resize(6, 6);
+    EXPECT_EQ(fb.readPixel(4.0F, 4.0F), rgb(7, 8, 9));
+    EXPECT_EQ(store.live(), 1);
 }
 
 }  // namespace

@@ -1,25 +1,32 @@
 // The Linux window on X11: SDL2 with the video subsystem only. It owns the window, hands SDL's events to the
-// shared layer one at a time, sleeps between events until the next tick, and copies the regions the shared
-// layer presents into the window's own software framebuffer.
+// shared layer one at a time, sleeps between events until the next tick, and puts the regions the shared
+// layer presents on the window: itself, from shared-memory images the picture lives in, or where it cannot
+// through the window's own software framebuffer. Wayland has a host of its own (hosts/wayland).
 #include "window/hosts/sdl/host_sdl.hpp"
 
 #include "icon_pixels.hpp"  // generated at build time from the icon's text source
 #include "window/hosts/failure.hpp"
 #include "window/hosts/sdl/input_sdl.hpp"
+#include "window/hosts/sdl/x11_present.hpp"
 #include "window/hosts/session.hpp"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <memory>
 #include <span>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
+
+#include <poll.h>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -82,17 +89,76 @@ private:
 // Everything the host keeps: the window, where its picture goes and the shared layer.
 struct Host {
     WindowSurfaceSink sink;
-    Session session;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
+    // On X11 the picture lives in this presenter's images and SDL makes no framebuffer. Declared before
+    // the session, so it outlives the picture.
+    std::unique_ptr<X11Presenter> x11;
+    Display* xDisplay = nullptr;  // SDL's X connection, when the window is an X window
+    Session session;              // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
 
-    PresentSink& target() { return sink; }
+    PresentSink& target()
+    {
+        if (x11) {
+            return *x11;
+        }
+        return sink;
+    }
 };
 
-// The size the picture must have: the window's framebuffer at its current size. Returns width and height.
+// The size the picture must have: the window's framebuffer at its current size, or where the host presents
+// itself the window's size (no framebuffer is made there). Returns width and height.
 std::pair<int, int> takeFramebuffer(Host& host)
 {
+    if (host.x11) {
+        int width = 0;
+        int height = 0;
+        SDL_GetWindowSize(host.sink.window, &width, &height);
+        return {width, height};
+    }
     host.sink.surface = SDL_GetWindowSurface(host.sink.window);
     platformCheck(host.sink.surface != nullptr, "SDL_GetWindowSurface");
     return {host.sink.surface->w, host.sink.surface->h};
+}
+
+// On X11, a presenter of the program's own for the window SDL made, with the picture moved into its
+// images; none where SDL's window is not an X window or its visual is not one the presenter draws on.
+void takeX11Presenter(Host& host)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(host.sink.window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
+        return;
+    }
+    // SDL hands out the window system's handles in a union that `subsystem` selects.
+    const auto& x11 = info.info.x11;  // NOLINT(cppcoreguidelines-pro-type-union-access)
+    host.xDisplay = x11.display;
+    host.x11 = X11Presenter::create(x11.display, x11.window);
+    host.session.app().picture.usePixelStore(host.x11.get());
+}
+
+// The next event, waiting for it until the next tick is due; false when the deadline came first. On X11 the
+// host sleeps on the X connection itself and lets SDL read it only when the server has sent something:
+// SDL's own wait runs its whole event pump on every wake-up, which costs more than the tick does.
+bool nextEvent(Host& host, SDL_Event& event)
+{
+    if (host.xDisplay == nullptr) {
+        return SDL_WaitEventTimeout(&event, host.session.millisecondsToNextTick(Clock::now())) != 0;
+    }
+    // Events SDL queued by itself (the window shown, a size it set) come first, without a pump.
+    if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+        return true;
+    }
+    // Xlib may hold events it read while sending; only with none there is the connection the thing to watch.
+    if (XEventsQueued(host.xDisplay, QueuedAfterReading) == 0) {
+        const TickSchedule::Duration left = host.session.app().schedule.untilNext(Clock::now());
+        pollfd connection{ConnectionNumber(host.xDisplay), POLLIN, 0};
+        const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
+        const timespec timeout{static_cast<time_t>(seconds.count()), static_cast<long>((left - seconds).count())};
+        if (ppoll(&connection, 1, &timeout, nullptr) == 0) {
+            return false;
+        }
+        // Readable, closed, or a signal (SDL turns SIGINT and SIGTERM into a quit event): the pump finds out.
+    }
+    return SDL_PollEvent(&event) != 0;
 }
 
 // The application icon, the same picture as the desktop entry's.
@@ -114,6 +180,7 @@ int runWindow(Host& host)
                                         kInitialHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     platformCheck(host.sink.window != nullptr, "SDL_CreateWindow");
     setIcon(host.sink.window);
+    takeX11Presenter(host);
     SDL_ShowWindow(host.sink.window);
     const auto [width, height] = takeFramebuffer(host);
     host.session.shown(host.target(), width, height, false, Clock::now());
@@ -123,7 +190,7 @@ int runWindow(Host& host)
         session.tick(Clock::now());
         session.present(host.target());
         SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, session.millisecondsToNextTick(Clock::now())) == 0) {
+        if (!nextEvent(host, event)) {
             continue;  // the deadline came first
         }
         do {
@@ -219,8 +286,8 @@ int run(bool x11)
         return 1;
     }
     SDL_StopTextInput();  // key presses are all the program reads; no text input or input method
-    // On X11 the window's framebuffer is plain memory put to the window on demand, rather than a texture
-    // that a (possibly software) OpenGL rasteriser redraws.
+    // On X11 the window's framebuffer (where the host cannot present itself) is plain memory put to the
+    // window on demand, rather than a texture that a (possibly software) OpenGL rasteriser redraws.
     if (std::string(SDL_GetCurrentVideoDriver()) == "x11") {
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     }
