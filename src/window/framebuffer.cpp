@@ -54,22 +54,8 @@ Framebuffer::Framebuffer(const Framebuffer& other)
 }
 
 Framebuffer::Framebuffer(Framebuffer&& other) noexcept
-    : width_(std::exchange(other.width_, 0)),
-      height_(std::exchange(other.height_, 0)),
-      widthF_(std::exchange(other.widthF_, 0.0F)),
-      heightF_(std::exchange(other.heightF_, 0.0F)),
-      tilesX_(std::exchange(other.tilesX_, 0)),
-      background_(other.background_),
-      store_(other.store_),
-      pixels_(std::exchange(other.pixels_, nullptr)),
-      tilesY_(std::exchange(other.tilesY_, 0)),
-      tileDirty_(std::move(other.tileDirty_)),
-      rowDirty_(std::move(other.rowDirty_)),
-      anyDamaged_(std::exchange(other.anyDamaged_, false)),
-      allDamaged_(std::exchange(other.allDamaged_, false))
 {
-    other.tileDirty_.clear();
-    other.rowDirty_.clear();
+    takeFrom(other);
 }
 
 Framebuffer& Framebuffer::operator=(const Framebuffer& other)
@@ -85,23 +71,30 @@ Framebuffer& Framebuffer::operator=(Framebuffer&& other) noexcept
 {
     if (this != &other) {
         release();
-        width_ = std::exchange(other.width_, 0);
-        height_ = std::exchange(other.height_, 0);
-        widthF_ = std::exchange(other.widthF_, 0.0F);
-        heightF_ = std::exchange(other.heightF_, 0.0F);
-        tilesX_ = std::exchange(other.tilesX_, 0);
-        background_ = other.background_;
-        store_ = other.store_;
-        pixels_ = std::exchange(other.pixels_, nullptr);
-        tilesY_ = std::exchange(other.tilesY_, 0);
-        tileDirty_ = std::move(other.tileDirty_);
-        other.tileDirty_.clear();
-        rowDirty_ = std::move(other.rowDirty_);
-        other.rowDirty_.clear();
-        anyDamaged_ = std::exchange(other.anyDamaged_, false);
-        allDamaged_ = std::exchange(other.allDamaged_, false);
+        takeFrom(other);
     }
     return *this;
+}
+
+// Takes over the other picture's pixels and state, leaving it an empty picture of the same store. The
+// pixels here must have been released.
+void Framebuffer::takeFrom(Framebuffer& other) noexcept
+{
+    width_ = std::exchange(other.width_, 0);
+    height_ = std::exchange(other.height_, 0);
+    widthF_ = std::exchange(other.widthF_, 0.0F);
+    heightF_ = std::exchange(other.heightF_, 0.0F);
+    tilesX_ = std::exchange(other.tilesX_, 0);
+    background_ = other.background_;
+    store_ = other.store_;
+    pixels_ = std::exchange(other.pixels_, nullptr);
+    tilesY_ = std::exchange(other.tilesY_, 0);
+    tileDirty_ = std::move(other.tileDirty_);
+    other.tileDirty_.clear();
+    rowDirty_ = std::move(other.rowDirty_);
+    other.rowDirty_.clear();
+    anyDamaged_ = std::exchange(other.anyDamaged_, false);
+    allDamaged_ = std::exchange(other.allDamaged_, false);
 }
 
 Framebuffer::~Framebuffer()

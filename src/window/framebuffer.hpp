@@ -69,6 +69,7 @@ public:
 private:
     std::size_t area() const { return static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_); }
     void release() noexcept;
+    void takeFrom(Framebuffer& other) noexcept;
     void damageAll();
 
     bool locate(float x, float y, std::size_t& index, std::size_t& tile, std::size_t& tileRow) const
