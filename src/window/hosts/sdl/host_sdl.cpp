@@ -28,10 +28,6 @@
 
 #include <poll.h>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 namespace zarvo::sdl {
 
 void copyToSurface(const Framebuffer& picture, Rect region, SDL_Surface& surface)
@@ -251,13 +247,6 @@ void report(const Host& host, const Failure& failure)
 
 int run(bool x11)
 {
-#if defined(__GLIBC__)
-    // The picture is the one large allocation, and it follows the window's size. With a fixed threshold
-    // every picture larger than 128 kB lives in a mapping of its own that goes back to the system when it
-    // is freed. Left to itself the C library raises the threshold after freeing the first large picture,
-    // and later ones come from the heap, where a freed picture can stay resident for the rest of the run.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-#endif
     // A good desktop citizen: the screen saver and lock stay in force, a click that focuses the window is
     // a click, and the compositor is left alone.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");

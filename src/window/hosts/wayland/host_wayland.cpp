@@ -531,9 +531,6 @@ void report(const Failure& failure)
 int run()
 {
 #if defined(__GLIBC__)
-    // The picture is the one large allocation, and it follows the window's size: each one in a mapping of
-    // its own that goes back to the system when it is freed (see the SDL host).
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     // One heap for every thread: a thread the title bar's libraries start would otherwise leave an arena
     // of its own resident after it ends.
     mallopt(M_ARENA_MAX, 1);
