@@ -11,7 +11,9 @@ start_xvfb() {
   local size=${1:-1280x1024} dir i
   [[ $size == *x*x* ]] || size+=x24
   dir=$(mktemp -d)
-  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+  # -noreset: an X server resets itself when its last client leaves, and refuses connections meanwhile, so
+  # a program started right after the one before could not open the display. A desktop always has a client.
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
   XVFB_PID=$!
   for i in $(seq 100); do
     [ -s "$dir/display" ] && break
