@@ -1,15 +1,17 @@
-// The Wayland window on libwayland-client: the toplevel and its title bar come from libdecor (server-side
-// decorations where the compositor offers them, drawn by its plugin elsewhere), the keyboard's keymap and
-// modifiers from libxkbcommon, and the picture goes into shared-memory buffers of our own. The host waits
-// on the connection's socket until the next tick and hands each event to the shared layer as it arrives.
+// The Wayland window on libwayland-client: an xdg-shell toplevel whose title bar is the compositor's where it
+// offers server-side decorations and a frame of our own elsewhere, the keyboard's keymap and modifiers from
+// libxkbcommon, and the picture in shared-memory buffers of our own. The host waits on the connection's
+// socket until the next tick and hands each event to the shared layer as it arrives.
 #include "window/hosts/wayland/host_wayland.hpp"
 
 #include "window/hosts/failure.hpp"
 #include "window/hosts/session.hpp"
+#include "window/hosts/wayland/frame_look.hpp"
 #include "window/hosts/wayland/input_wayland.hpp"
 #include "window/hosts/wayland/wayland_present.hpp"
+#include "window/hosts/wayland/window_frame.hpp"
 
-#include <libdecor.h>
+#include <linux/input-event-codes.h>
 #include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -17,7 +19,11 @@
 #include <wayland-cursor.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include "xdg-decoration-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
+
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -36,8 +42,9 @@ namespace {
 
 using Clock = TickSchedule::Clock;
 
-libdecor_interface decorInterface();
-libdecor_frame_interface frameInterface();
+// The smallest window the frame still works in: its three buttons and the caption beside them.
+constexpr int kMinimumWidth = 3 * kButtonWidth + 64;
+constexpr std::uint32_t kDoubleClickMs = 400;
 
 // Everything the host keeps: the connection and its objects, the keyboard's state and the shared layer.
 struct Host {
@@ -47,28 +54,47 @@ struct Host {
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
     wl_surface* surface = nullptr;
-    wl_shm* shm = nullptr;                   // for the pointer's image
-    wl_cursor_theme* cursorTheme = nullptr;  // the pointer's image over the picture: the theme's arrow
-    wl_cursor_image* cursorImage = nullptr;
+    wl_shm* shm = nullptr;  // for the frame and the pointer's image
+    wl_subcompositor* subcompositor = nullptr;
+    xdg_wm_base* wmBase = nullptr;
+    zxdg_decoration_manager_v1* decorationManager = nullptr;  // offered by compositors that draw title bars
+    xdg_surface* xdgSurface = nullptr;
+    xdg_toplevel* toplevel = nullptr;
+    zxdg_toplevel_decoration_v1* decoration = nullptr;
+    std::unique_ptr<WindowFrame> frame;      // ours, where the compositor draws no title bar
+    wl_cursor_theme* cursorTheme = nullptr;  // the user's pointer images
     wl_surface* cursorSurface = nullptr;
+    const char* cursorShown = nullptr;  // the name of the image the pointer has now
     bool cursorTried = false;
-    libdecor* decor = nullptr;
-    libdecor_frame* frame = nullptr;
     xkb_context* xkb = nullptr;
     xkb_keymap* keymap = nullptr;
     xkb_state* keys = nullptr;
     std::unique_ptr<WaylandPresent> sink;
-    libdecor_interface decorCallbacks = decorInterface();  // libdecor keeps pointers to these
-    libdecor_frame_interface frameCallbacks = frameInterface();
     Session session;
     ConfigureSizing sizing;
 
+    // What the compositor's configure events said; applied on the xdg_surface's configure.
+    struct Pending {
+        int width = 0;  // the window's size (with our title bar), 0 when left to us
+        int height = 0;
+        bool maximised = false;
+        bool floating = true;  // neither maximised, fullscreen nor tiled
+        bool fullscreen = false;
+        bool active = false;
+    } pending;
+    bool serverSide = false;  // the compositor draws the title bar
     bool configured = false;  // the compositor's first configure has come
     int width = 0;            // the client area of the last configure
     int height = 0;
-    bool pointerInside = false;  // over the picture, not the title bar
-    float pointerX = 0.0F;
+    bool commitDue = false;  // the frame changed and shows with the window surface's next commit
+
+    wl_surface* pointerSurface = nullptr;  // the surface under the pointer: the picture or a piece of the frame
+    std::uint32_t pointerSerial = 0;       // the serial of the pointer's arrival there, for its image
+    bool pointerInside = false;            // over the picture
+    float pointerX = 0.0F;                 // in the client area's coordinates (the title bar at negative y)
     float pointerY = 0.0F;
+    std::uint32_t lastCaptionClick = 0;  // when the title bar was last pressed, for a double click
+    bool captionClicked = false;
     std::int16_t modifiers = 0;
     bool done = false;             // Escape or the window closed
     std::exception_ptr failure{};  // raised inside a listener, rethrown once the dispatch is over
@@ -83,11 +109,15 @@ struct Host {
 
 Host::~Host()
 {
-    if (frame != nullptr) {
-        libdecor_frame_unref(frame);
+    frame.reset();
+    if (decoration != nullptr) {
+        zxdg_toplevel_decoration_v1_destroy(decoration);
     }
-    if (decor != nullptr) {
-        libdecor_unref(decor);
+    if (toplevel != nullptr) {
+        xdg_toplevel_destroy(toplevel);
+    }
+    if (xdgSurface != nullptr) {
+        xdg_surface_destroy(xdgSurface);
     }
     sink.reset();
     if (surface != nullptr) {
@@ -110,6 +140,15 @@ Host::~Host()
     }
     if (seat != nullptr) {
         wl_seat_destroy(seat);
+    }
+    if (decorationManager != nullptr) {
+        zxdg_decoration_manager_v1_destroy(decorationManager);
+    }
+    if (wmBase != nullptr) {
+        xdg_wm_base_destroy(wmBase);
+    }
+    if (subcompositor != nullptr) {
+        wl_subcompositor_destroy(subcompositor);
     }
     if (compositor != nullptr) {
         wl_compositor_destroy(compositor);
@@ -141,31 +180,45 @@ void deliver(Host& host, const HostEvent& in)
     }
 }
 
-// ---- the window: libdecor's frame ----------------------------------------------------------------------
+// ---- the window: the xdg-shell toplevel and its frame ---------------------------------------------------
 
-void frameConfigure(libdecor_frame* frame, libdecor_configuration* configuration, void* data)
+// Whether our frame is drawn: not where the compositor draws the title bar, nor round a fullscreen window.
+bool framed(const Host& host)
+{
+    return !host.serverSide && !host.pending.fullscreen;
+}
+
+void showFrame(Host& host)
+{
+    if (!framed(host)) {
+        host.commitDue = host.frame->hide() || host.commitDue;
+        return;
+    }
+    FrameLook look = host.frame->look();
+    look.active = host.pending.active;
+    look.maximised = host.pending.maximised;
+    host.commitDue = host.frame->show({host.width, host.height, host.pending.floating}, look) || host.commitDue;
+}
+
+// The configure's sequence is complete: the window takes its size and state, says so, and the next present
+// attaches a buffer of that size with the frame round it.
+void surfaceConfigure(void* data, xdg_surface* surface, std::uint32_t serial)
 {
     Host& host = hostOf(data);
-    int width = 0;
-    int height = 0;
-    const bool given = libdecor_configuration_get_content_size(configuration, frame, &width, &height);
-    auto state = LIBDECOR_WINDOW_STATE_NONE;
-    constexpr int kNotFloating = LIBDECOR_WINDOW_STATE_MAXIMIZED | LIBDECOR_WINDOW_STATE_FULLSCREEN |
-                                 LIBDECOR_WINDOW_STATE_TILED_LEFT | LIBDECOR_WINDOW_STATE_TILED_RIGHT |
-                                 LIBDECOR_WINDOW_STATE_TILED_TOP | LIBDECOR_WINDOW_STATE_TILED_BOTTOM;
-    const bool floating =
-        !libdecor_configuration_get_window_state(configuration, &state) || (state & kNotFloating) == 0;
-    const ConfigureSizing::Size size = host.sizing.configure(given, width, height, floating);
-    libdecor_state* committed = libdecor_state_new(size.width, size.height);
-    libdecor_frame_commit(frame, committed, configuration);
-    libdecor_state_free(committed);
+    const Host::Pending& p = host.pending;
+    const int bar = framed(host) ? kTitleHeight : 0;
+    const bool given = p.width > 0 && p.height > bar;
+    const ConfigureSizing::Size size = host.sizing.configure(given, p.width, p.height - bar, p.floating);
+    xdg_surface_ack_configure(surface, serial);
+    xdg_surface_set_window_geometry(surface, 0, -bar, size.width, size.height + bar);
 
     const bool changed = !host.configured || size.width != host.width || size.height != host.height;
     host.configured = true;
     host.width = size.width;
     host.height = size.height;
+    showFrame(host);
+    host.commitDue = true;  // the acknowledgement and the window's geometry go with the next commit
     if (changed && host.session.isShown()) {
-        // The next present attaches a buffer of the new size, which the configure's acknowledgement awaits.
         HostEvent in;
         in.kind = HostEvent::Kind::resized;
         in.width = size.width;
@@ -174,117 +227,226 @@ void frameConfigure(libdecor_frame* frame, libdecor_configuration* configuration
     }
 }
 
-void frameClose(libdecor_frame* /*frame*/, void* data)
+const xdg_surface_listener kSurfaceListener{surfaceConfigure};
+
+void toplevelConfigure(void* data, xdg_toplevel* /*toplevel*/, std::int32_t width, std::int32_t height,
+                       wl_array* states)
+{
+    Host::Pending& p = hostOf(data).pending;
+    p = Host::Pending{};
+    p.width = width;
+    p.height = height;
+    const auto* begin = static_cast<const std::uint32_t*>(states->data);
+    for (const auto* state = begin; state != begin + states->size / sizeof(std::uint32_t); ++state) {
+        switch (*state) {
+        case XDG_TOPLEVEL_STATE_MAXIMIZED: p.maximised = true; p.floating = false; break;
+        case XDG_TOPLEVEL_STATE_FULLSCREEN: p.fullscreen = true; p.floating = false; break;
+        case XDG_TOPLEVEL_STATE_ACTIVATED: p.active = true; break;
+        case XDG_TOPLEVEL_STATE_TILED_LEFT:
+        case XDG_TOPLEVEL_STATE_TILED_RIGHT:
+        case XDG_TOPLEVEL_STATE_TILED_TOP:
+        case XDG_TOPLEVEL_STATE_TILED_BOTTOM: p.floating = false; break;
+        default: break;
+        }
+    }
+}
+
+void toplevelClose(void* data, xdg_toplevel* /*toplevel*/)
 {
     HostEvent in;
     in.kind = HostEvent::Kind::quit;
     deliver(hostOf(data), in);
 }
 
-// The title bar changed: its pieces show with the next commit of the window's surface.
-void frameCommit(libdecor_frame* /*frame*/, void* data)
+void toplevelBounds(void* /*data*/, xdg_toplevel* /*toplevel*/, std::int32_t /*width*/, std::int32_t /*height*/) {}
+void toplevelCapabilities(void* /*data*/, xdg_toplevel* /*toplevel*/, wl_array* /*capabilities*/) {}
+
+const xdg_toplevel_listener kToplevelListener{toplevelConfigure, toplevelClose, toplevelBounds,
+                                              toplevelCapabilities};
+
+void decorationConfigure(void* data, zxdg_toplevel_decoration_v1* /*decoration*/, std::uint32_t mode)
 {
-    wl_surface_commit(hostOf(data).surface);
+    hostOf(data).serverSide = mode == ZXDG_TOPLEVEL_DECORATION_V1_MODE_SERVER_SIDE;
 }
 
-void frameDismissPopup(libdecor_frame* /*frame*/, const char* /*seatName*/, void* /*data*/) {}
+const zxdg_toplevel_decoration_v1_listener kDecorationListener{decorationConfigure};
 
-// Filled in member by member: the reserved slots after the callbacks stay empty.
-libdecor_frame_interface frameInterface()
+void wmPing(void* /*data*/, xdg_wm_base* base, std::uint32_t serial)
 {
-    libdecor_frame_interface callbacks{};
-    callbacks.configure = frameConfigure;
-    callbacks.close = frameClose;
-    callbacks.commit = frameCommit;
-    callbacks.dismiss_popup = frameDismissPopup;
-    return callbacks;
+    xdg_wm_base_pong(base, serial);
 }
 
-// libdecor's own failures (a compositor it cannot decorate on) carry no pointer back to the host: they end
-// the program at once with one line, as a lost connection does.
-void decorError(libdecor* /*context*/, libdecor_error /*error*/, const char* message)
-{
-    std::fprintf(stderr, "zarvo1: the Wayland compositor cannot show the window: %s\n", message);
-    std::_Exit(1);
-}
-
-libdecor_interface decorInterface()
-{
-    libdecor_interface callbacks{};
-    callbacks.error = decorError;
-    return callbacks;
-}
+const xdg_wm_base_listener kWmBaseListener{wmPing};
 
 // ---- the pointer -----------------------------------------------------------------------------------------
 
-// The pointer's image over the picture: the arrow of the user's cursor theme (XCURSOR_THEME, XCURSOR_SIZE),
-// or libwayland-cursor's own. Without one the pointer would keep whatever shape it had last, a resize
-// arrow from the window's frame perhaps. A theme without an arrow leaves it so. The theme is loaded (all of
-// its pointers, 0.5 MB for the usual one) the first time the pointer comes over the picture.
-void loadCursor(Host& host)
+// The pointer's image for a part of the window, from the user's cursor theme (XCURSOR_THEME, XCURSOR_SIZE)
+// or libwayland-cursor's own, loaded (all of its images, 0.5 MB for the usual one) the first time the
+// pointer comes over the window. Without one the pointer keeps whatever shape it had; a theme without the
+// image leaves it so.
+void showCursor(Host& host, FramePart part)
 {
-    host.cursorTried = true;
-    constexpr int kDefaultSize = 24;
-    const char* sizeText = std::getenv("XCURSOR_SIZE");
-    const int size = sizeText != nullptr && std::atoi(sizeText) > 0 ? std::atoi(sizeText) : kDefaultSize;
-    host.cursorTheme = wl_cursor_theme_load(std::getenv("XCURSOR_THEME"), size, host.shm);
+    const char* name = cursorName(part);
+    if (host.pointer == nullptr || (host.cursorShown != nullptr && std::strcmp(host.cursorShown, name) == 0)) {
+        return;
+    }
+    if (!host.cursorTried) {
+        host.cursorTried = true;
+        constexpr int kDefaultSize = 24;
+        const char* sizeText = std::getenv("XCURSOR_SIZE");
+        const int size = sizeText != nullptr && std::atoi(sizeText) > 0 ? std::atoi(sizeText) : kDefaultSize;
+        host.cursorTheme = wl_cursor_theme_load(std::getenv("XCURSOR_THEME"), size, host.shm);
+        host.cursorSurface = wl_compositor_create_surface(host.compositor);
+    }
     if (host.cursorTheme == nullptr) {
         return;
     }
-    wl_cursor* arrow = wl_cursor_theme_get_cursor(host.cursorTheme, "left_ptr");
-    if (arrow == nullptr) {
-        arrow = wl_cursor_theme_get_cursor(host.cursorTheme, "default");
+    wl_cursor* cursor = wl_cursor_theme_get_cursor(host.cursorTheme, name);
+    if (cursor == nullptr) {
+        cursor = wl_cursor_theme_get_cursor(host.cursorTheme, "left_ptr");
     }
-    if (arrow == nullptr || arrow->image_count == 0) {
-        return;
-    }
-    wl_buffer* image = wl_cursor_image_get_buffer(arrow->images[0]);
+    wl_buffer* image = cursor != nullptr && cursor->image_count > 0 ? wl_cursor_image_get_buffer(cursor->images[0])
+                                                                     : nullptr;
     if (image == nullptr) {
         return;
     }
-    host.cursorImage = arrow->images[0];
-    host.cursorSurface = wl_compositor_create_surface(host.compositor);
+    const wl_cursor_image* shape = cursor->images[0];
     wl_surface_attach(host.cursorSurface, image, 0, 0);
-    wl_surface_damage(host.cursorSurface, 0, 0, static_cast<std::int32_t>(host.cursorImage->width),
-                      static_cast<std::int32_t>(host.cursorImage->height));
+    wl_surface_damage(host.cursorSurface, 0, 0, static_cast<std::int32_t>(shape->width),
+                      static_cast<std::int32_t>(shape->height));
     wl_surface_commit(host.cursorSurface);
+    wl_pointer_set_cursor(host.pointer, host.pointerSerial, host.cursorSurface,
+                          static_cast<std::int32_t>(shape->hotspot_x), static_cast<std::int32_t>(shape->hotspot_y));
+    host.cursorShown = name;
 }
 
-void pointerEnter(void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface, wl_fixed_t x,
+// What lies under the pointer now.
+FramePart partUnderPointer(const Host& host)
+{
+    if (host.pointerInside) {
+        return FramePart::picture;
+    }
+    if (host.pointerSurface == nullptr || host.frame == nullptr || !host.frame->shown()) {
+        return FramePart::outside;
+    }
+    return host.frame->geometry().partAt(static_cast<int>(host.pointerX), static_cast<int>(host.pointerY));
+}
+
+// The frame's look follows the pointer: a button lights up under it.
+void trackPointer(Host& host, wl_fixed_t x, wl_fixed_t y)
+{
+    std::array<int, 2> offset{0, 0};
+    if (!host.pointerInside && host.frame != nullptr) {
+        offset = host.frame->offsetOf(host.pointerSurface).value_or(offset);
+    }
+    host.pointerX = static_cast<float>(wl_fixed_to_double(x)) + static_cast<float>(offset[0]);
+    host.pointerY = static_cast<float>(wl_fixed_to_double(y)) + static_cast<float>(offset[1]);
+    const FramePart part = partUnderPointer(host);
+    showCursor(host, part);
+    if (host.frame != nullptr && host.frame->shown()) {
+        FrameLook look = host.frame->look();
+        look.hovered = isButton(part) ? part : FramePart::outside;
+        host.commitDue = host.frame->show(host.frame->geometry(), look) || host.commitDue;
+    }
+}
+
+void pointerEnter(void* data, wl_pointer* /*pointer*/, std::uint32_t serial, wl_surface* surface, wl_fixed_t x,
                   wl_fixed_t y)
 {
     Host& host = hostOf(data);
+    host.pointerSurface = surface;
+    host.pointerSerial = serial;
     host.pointerInside = surface == host.surface;
-    if (host.pointerInside && !host.cursorTried) {
-        loadCursor(host);
-    }
-    if (host.pointerInside && host.cursorImage != nullptr) {
-        wl_pointer_set_cursor(pointer, serial, host.cursorSurface,
-                              static_cast<std::int32_t>(host.cursorImage->hotspot_x),
-                              static_cast<std::int32_t>(host.cursorImage->hotspot_y));
-    }
-    host.pointerX = static_cast<float>(wl_fixed_to_double(x));
-    host.pointerY = static_cast<float>(wl_fixed_to_double(y));
+    host.cursorShown = nullptr;  // the compositor forgets the image when the pointer leaves
+    trackPointer(host, x, y);
 }
 
 void pointerLeave(void* data, wl_pointer* /*pointer*/, std::uint32_t /*serial*/, wl_surface* /*surface*/)
 {
-    hostOf(data).pointerInside = false;
+    Host& host = hostOf(data);
+    host.pointerSurface = nullptr;
+    host.pointerInside = false;
+    if (host.frame != nullptr && host.frame->shown()) {
+        FrameLook look = host.frame->look();
+        look.hovered = look.pressed = FramePart::outside;
+        host.commitDue = host.frame->show(host.frame->geometry(), look) || host.commitDue;
+    }
 }
 
 void pointerMotion(void* data, wl_pointer* /*pointer*/, std::uint32_t /*time*/, wl_fixed_t x, wl_fixed_t y)
 {
-    Host& host = hostOf(data);
-    host.pointerX = static_cast<float>(wl_fixed_to_double(x));
-    host.pointerY = static_cast<float>(wl_fixed_to_double(y));
+    trackPointer(hostOf(data), x, y);
 }
 
-void pointerButton(void* data, wl_pointer* /*pointer*/, std::uint32_t /*serial*/, std::uint32_t /*time*/,
+std::uint32_t resizeEdge(FramePart part)
+{
+    switch (part) {
+    case FramePart::resizeTop: return XDG_TOPLEVEL_RESIZE_EDGE_TOP;
+    case FramePart::resizeBottom: return XDG_TOPLEVEL_RESIZE_EDGE_BOTTOM;
+    case FramePart::resizeLeft: return XDG_TOPLEVEL_RESIZE_EDGE_LEFT;
+    case FramePart::resizeRight: return XDG_TOPLEVEL_RESIZE_EDGE_RIGHT;
+    case FramePart::resizeTopLeft: return XDG_TOPLEVEL_RESIZE_EDGE_TOP_LEFT;
+    case FramePart::resizeTopRight: return XDG_TOPLEVEL_RESIZE_EDGE_TOP_RIGHT;
+    case FramePart::resizeBottomLeft: return XDG_TOPLEVEL_RESIZE_EDGE_BOTTOM_LEFT;
+    case FramePart::resizeBottomRight: return XDG_TOPLEVEL_RESIZE_EDGE_BOTTOM_RIGHT;
+    default: return XDG_TOPLEVEL_RESIZE_EDGE_NONE;
+    }
+}
+
+// A click on the frame: the title bar moves the window (a double click maximises it or gives it back its
+// size, the right button opens the compositor's window menu), the band round it resizes it, and a button
+// acts when it is let go over it.
+void frameButton(Host& host, std::uint32_t serial, std::uint32_t time, std::uint32_t button, bool pressed)
+{
+    const FramePart part = partUnderPointer(host);
+    FrameLook look = host.frame->look();
+    if (pressed) {
+        if (part == FramePart::caption && button == BTN_RIGHT) {
+            xdg_toplevel_show_window_menu(host.toplevel, host.seat, serial, static_cast<std::int32_t>(host.pointerX),
+                                          static_cast<std::int32_t>(host.pointerY) + kTitleHeight);
+        } else if (part == FramePart::caption && button == BTN_LEFT) {
+            const bool second = host.captionClicked && time - host.lastCaptionClick < kDoubleClickMs;
+            host.captionClicked = !second;
+            host.lastCaptionClick = time;
+            if (second) {
+                look.maximised ? xdg_toplevel_unset_maximized(host.toplevel) : xdg_toplevel_set_maximized(host.toplevel);
+            } else {
+                xdg_toplevel_move(host.toplevel, host.seat, serial);
+            }
+        } else if (isResize(part) && button == BTN_LEFT) {
+            xdg_toplevel_resize(host.toplevel, host.seat, serial, resizeEdge(part));
+        } else if (isButton(part) && button == BTN_LEFT) {
+            look.pressed = part;
+        }
+    } else if (button == BTN_LEFT && isButton(look.pressed)) {
+        if (part == look.pressed) {
+            switch (part) {
+            case FramePart::close: toplevelClose(&host, host.toplevel); break;
+            case FramePart::maximise:
+                look.maximised ? xdg_toplevel_unset_maximized(host.toplevel)
+                               : xdg_toplevel_set_maximized(host.toplevel);
+                break;
+            default: xdg_toplevel_set_minimized(host.toplevel); break;
+            }
+        }
+        look.pressed = FramePart::outside;
+    }
+    host.commitDue = host.frame->show(host.frame->geometry(), look) || host.commitDue;
+}
+
+void pointerButton(void* data, wl_pointer* /*pointer*/, std::uint32_t serial, std::uint32_t time,
                    std::uint32_t button, std::uint32_t state)
 {
     Host& host = hostOf(data);
-    if (!host.pointerInside || state != WL_POINTER_BUTTON_STATE_PRESSED) {
-        return;  // the title bar's clicks are libdecor's
+    const bool pressed = state == WL_POINTER_BUTTON_STATE_PRESSED;
+    if (!host.pointerInside) {
+        if (host.pointerSurface != nullptr && host.frame != nullptr && host.frame->shown()) {
+            frameButton(host, serial, time, button, pressed);
+        }
+        return;
+    }
+    if (!pressed) {
+        return;
     }
     HostEvent in;
     in.kind = HostEvent::Kind::mouseDown;
@@ -409,6 +571,18 @@ void global(void* data, wl_registry* registry, std::uint32_t name, const char* i
         // Version 4: damage in buffer coordinates.
         host.compositor = static_cast<wl_compositor*>(
             wl_registry_bind(registry, name, &wl_compositor_interface, std::min<std::uint32_t>(version, 4)));
+    } else if (std::strcmp(interface, wl_subcompositor_interface.name) == 0 && host.subcompositor == nullptr) {
+        host.subcompositor =
+            static_cast<wl_subcompositor*>(wl_registry_bind(registry, name, &wl_subcompositor_interface, 1));
+    } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0 && host.wmBase == nullptr) {
+        // Version 2 at most: the tiled states, and every event of it listened to.
+        host.wmBase = static_cast<xdg_wm_base*>(
+            wl_registry_bind(registry, name, &xdg_wm_base_interface, std::min<std::uint32_t>(version, 2)));
+        xdg_wm_base_add_listener(host.wmBase, &kWmBaseListener, &host);
+    } else if (std::strcmp(interface, zxdg_decoration_manager_v1_interface.name) == 0 &&
+               host.decorationManager == nullptr) {
+        host.decorationManager = static_cast<zxdg_decoration_manager_v1*>(
+            wl_registry_bind(registry, name, &zxdg_decoration_manager_v1_interface, 1));
     } else if (std::strcmp(interface, wl_shm_interface.name) == 0 && host.shm == nullptr) {
         host.shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && host.seat == nullptr) {
@@ -469,8 +643,9 @@ int runWindow(Host& host)
         endOnBrokenConnection(host.display);
     }
     wl_registry_destroy(registry);
-    if (host.compositor == nullptr || host.seat == nullptr || host.shm == nullptr) {
-        raiseRuntimeError("the Wayland compositor lacks wl_compositor, wl_shm or wl_seat");
+    if (host.compositor == nullptr || host.subcompositor == nullptr || host.seat == nullptr || host.shm == nullptr ||
+        host.wmBase == nullptr) {
+        raiseRuntimeError("the Wayland compositor lacks wl_compositor, wl_subcompositor, wl_shm, wl_seat or xdg_wm_base");
     }
     host.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     if (host.xkb == nullptr) {
@@ -478,18 +653,22 @@ int runWindow(Host& host)
     }
     host.surface = wl_compositor_create_surface(host.compositor);
     host.sink = std::make_unique<WaylandPresent>(host.display, host.surface);
+    host.frame = std::make_unique<WindowFrame>(host.compositor, host.subcompositor, host.shm, host.surface, kCaption);
 
-    host.decor = libdecor_new(host.display, &host.decorCallbacks);
-    if (host.decor == nullptr) {
-        raiseRuntimeError("libdecor_new failed");
+    host.xdgSurface = xdg_wm_base_get_xdg_surface(host.wmBase, host.surface);
+    xdg_surface_add_listener(host.xdgSurface, &kSurfaceListener, &host);
+    host.toplevel = xdg_surface_get_toplevel(host.xdgSurface);
+    xdg_toplevel_add_listener(host.toplevel, &kToplevelListener, &host);
+    xdg_toplevel_set_title(host.toplevel, kCaption);
+    xdg_toplevel_set_app_id(host.toplevel, "zarvo1");  // the desktop entry's StartupWMClass
+    xdg_toplevel_set_min_size(host.toplevel, kMinimumWidth, kTitleHeight + 1);
+    if (host.decorationManager != nullptr) {
+        // The compositor's own title bar where it has one; its answer comes before the first configure.
+        host.decoration = zxdg_decoration_manager_v1_get_toplevel_decoration(host.decorationManager, host.toplevel);
+        zxdg_toplevel_decoration_v1_add_listener(host.decoration, &kDecorationListener, &host);
+        zxdg_toplevel_decoration_v1_set_mode(host.decoration, ZXDG_TOPLEVEL_DECORATION_V1_MODE_SERVER_SIDE);
     }
-    host.frame = libdecor_decorate(host.decor, host.surface, &host.frameCallbacks, &host);
-    if (host.frame == nullptr) {
-        raiseRuntimeError("libdecor_decorate failed");
-    }
-    libdecor_frame_set_title(host.frame, kCaption);
-    libdecor_frame_set_app_id(host.frame, "zarvo1");  // the desktop entry's StartupWMClass
-    libdecor_frame_map(host.frame);
+    wl_surface_commit(host.surface);  // no buffer yet: asks for the first configure
     // The first configure says the window may show; it brings the size (503 x 380 unless the compositor
     // says otherwise).
     while (!host.configured) {
@@ -518,6 +697,11 @@ int runWindow(Host& host)
             return 0;
         }
         session.present(*host.sink);
+        if (host.commitDue && host.sink->shows(host.width, host.height)) {
+            // The frame changed while the picture did not: the window's commit shows it.
+            wl_surface_commit(host.surface);
+            host.commitDue = false;
+        }
     }
 }
 

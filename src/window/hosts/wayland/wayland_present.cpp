@@ -140,6 +140,29 @@ void WaylandPresent::releaseStorage()
     height_ = 0;
 }
 
+wl_shm_pool* createPool(wl_shm* shm, const char* name, std::size_t bytes, void*& map)
+{
+    const int fd = memfd_create(name, MFD_CLOEXEC);
+    if (fd < 0) {
+        raiseRuntimeError(errnoText("memfd_create"));
+    }
+    if (ftruncate(fd, static_cast<off_t>(bytes)) != 0) {
+        const std::string reason = errnoText("ftruncate");
+        close(fd);
+        raiseRuntimeError(reason);
+    }
+    map = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (map == MAP_FAILED) {
+        const std::string reason = errnoText("mmap");
+        close(fd);
+        raiseRuntimeError(reason);
+    }
+    // The request takes a copy of the descriptor, so this one can go at once.
+    wl_shm_pool* pool = wl_shm_create_pool(shm, fd, static_cast<std::int32_t>(bytes));
+    close(fd);
+    return pool;
+}
+
 // Two buffers of the picture's size side by side in one pool, both needing the whole picture.
 void WaylandPresent::allocate(int width, int height)
 {
@@ -153,24 +176,8 @@ void WaylandPresent::allocate(int width, int height)
         raiseRuntimeError("the window is too large for a Wayland shared-memory buffer");
     }
     const std::size_t total = 2 * bufferBytes;
-    const int fd = memfd_create("zarvo1-picture", MFD_CLOEXEC);
-    if (fd < 0) {
-        raiseRuntimeError(errnoText("memfd_create"));
-    }
-    if (ftruncate(fd, static_cast<off_t>(total)) != 0) {
-        const std::string reason = errnoText("ftruncate");
-        close(fd);
-        raiseRuntimeError(reason);
-    }
-    void* map = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (map == MAP_FAILED) {
-        const std::string reason = errnoText("mmap");
-        close(fd);
-        raiseRuntimeError(reason);
-    }
-    // The request takes a copy of the descriptor, so this one can go at once.
-    pool_ = wl_shm_create_pool(shm_, fd, static_cast<std::int32_t>(total));
-    close(fd);
+    void* map = nullptr;
+    pool_ = createPool(shm_, "zarvo1-picture", total, map);
     map_ = map;
     mapBytes_ = total;
     width_ = width;
@@ -258,6 +265,8 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
     }
     uncommitted_.clear();
     wl_surface_commit(surface_);
+    committedWidth_ = width_;
+    committedHeight_ = height_;
     b->busy = true;
     // Hands the requests to the compositor without waiting for an answer. A full socket (EAGAIN) is left
     // for the host's next flush; any other failure is a broken connection.

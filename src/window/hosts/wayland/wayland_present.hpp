@@ -41,6 +41,10 @@ private:
 // nothing more is asked of the compositor.
 [[noreturn]] void endOnBrokenConnection(wl_display* display);
 
+// A pool of `bytes` of fresh shared memory (a memfd of that name) for the compositor, mapped here at `map`;
+// raises a runtime error when the system refuses it.
+wl_shm_pool* createPool(wl_shm* shm, const char* name, std::size_t bytes, void*& map);
+
 class WaylandPresent final : public PresentSink {
 public:
     // The surface is the window's (version 4 or later takes damage in buffer coordinates). The shared-memory
@@ -54,6 +58,10 @@ public:
     WaylandPresent& operator=(WaylandPresent&&) = delete;
 
     void present(const Framebuffer& picture, std::span<const Rect> regions) override;
+
+    // Whether the last buffer committed has that size: only then may the window's surface be committed
+    // again without a picture (after a configure the next commit must carry the new size).
+    bool shows(int width, int height) const { return committedWidth_ == width && committedHeight_ == height; }
 
     // When the connection to the compositor has failed (it stopped, closed the connection or refused a
     // request), reports it in one line and ends the process with status 1, as a lost X server does.
@@ -84,6 +92,8 @@ private:
     std::size_t mapBytes_ = 0;
     std::array<Buffer, 2> buffers_;
     RegionList uncommitted_;  // damage the compositor has not been told of yet
+    int committedWidth_ = 0;
+    int committedHeight_ = 0;
 };
 
 }  // namespace zarvo::wl
