@@ -71,13 +71,11 @@ else()
   install(FILES "${docs}/zarvo1.6.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
   install(FILES "${docs}/changelog.gz" packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-  # The Debian package: dependencies from the libraries the binary links (dpkg-shlibdeps); the decoration
-  # plugin that gives the window a title bar on Wayland desktops that draw none themselves is recommended.
+  # The Debian package: dependencies from the libraries the binary links (dpkg-shlibdeps).
   set(CPACK_GENERATOR DEB)
   set(CPACK_STRIP_FILES ON)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libdecor-0-plugin-1-cairo)
   # Section x11 rather than games: Debian puts a game's binary in /usr/games, which is not on every
   # desktop session's path, while the desktop entry and `cmake --install` use bin/ like any program.
   set(CPACK_DEBIAN_PACKAGE_SECTION x11)

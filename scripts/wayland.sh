@@ -2,10 +2,9 @@
 # backend draws its output into an X window, and XTEST input on the outer X server reaches the program
 # through it), or weston's headless backend. Sourced, not run; needs scripts/lib.sh and scripts/xvfb.sh.
 
-# The compositor, the title bar's drawing for compositors without server-side decorations, a cursor theme
-# (without one weston draws the pointer as a black square, which the pictures would take for part of the
-# client area) and the X side.
-WAYLAND_PACKAGES=(weston libdecor-0-plugin-1-cairo adwaita-icon-theme "${XVFB_PACKAGES[@]}")
+# The compositor, a cursor theme (without one weston draws the pointer as a black square, which the
+# pictures would take for part of the client area) and the X side.
+WAYLAND_PACKAGES=(weston adwaita-icon-theme "${XVFB_PACKAGES[@]}")
 
 # start_weston BACKEND [WIDTHxHEIGHT]: starts weston on a socket of its own in a fresh XDG_RUNTIME_DIR
 # (mode 0700) with a plain background, no panel and no animations, rendering in software (pixman). For the

@@ -1,6 +1,7 @@
 // The Wayland host's parts that need no compositor: which display the window opens on, the translation of
-// buttons, modifier names, keys and configure sizes, and the bounded region lists that say what each buffer
-// and the compositor still have to receive.
+// buttons, modifier names, keys and configure sizes, the bounded region lists that say what each buffer
+// and the compositor still have to receive, and the frame's parts and pixels.
+#include "window/hosts/wayland/frame_look.hpp"
 #include "window/hosts/wayland/input_wayland.hpp"
 #include "window/hosts/wayland/wayland_present.hpp"
 #include "window/hosts/wayland/wayland_probe.hpp"
@@ -10,6 +11,7 @@
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <set>
+#include <vector>
 #include <string>
 
 namespace zarvo::wl {
@@ -137,6 +139,142 @@ TEST(RegionList, KeepsRegionsUntilFullThenCollapsesToTheirBoundsWithoutGrowing)
 
     list.clear();
     EXPECT_TRUE(list.regions().empty());
+}
+
+TEST(FrameGeometry, PartsUnderThePointer)
+{
+    const FrameGeometry floating{503, 380, true};
+    EXPECT_EQ(floating.partAt(0, 0), FramePart::picture);
+    EXPECT_EQ(floating.partAt(502, 379), FramePart::picture);
+    // The buttons from the right, 32 pixels each, then the caption.
+    EXPECT_EQ(floating.partAt(502, -1), FramePart::close);
+    EXPECT_EQ(floating.partAt(503 - 32, -kTitleHeight), FramePart::close);
+    EXPECT_EQ(floating.partAt(503 - 33, -12), FramePart::maximise);
+    EXPECT_EQ(floating.partAt(503 - 96, -12), FramePart::minimise);
+    EXPECT_EQ(floating.partAt(503 - 97, -12), FramePart::caption);
+    EXPECT_EQ(floating.partAt(0, -12), FramePart::caption);
+    // The band round it: sides, and corners that reach along the edges.
+    EXPECT_EQ(floating.partAt(200, -kTitleHeight - 1), FramePart::resizeTop);
+    EXPECT_EQ(floating.partAt(200, 380 + kShadow - 1), FramePart::resizeBottom);
+    EXPECT_EQ(floating.partAt(-1, 200), FramePart::resizeLeft);
+    EXPECT_EQ(floating.partAt(503, 200), FramePart::resizeRight);
+    EXPECT_EQ(floating.partAt(-kShadow, -kTitleHeight - kShadow), FramePart::resizeTopLeft);
+    EXPECT_EQ(floating.partAt(503 + 3, 380 + 3), FramePart::resizeBottomRight);
+    EXPECT_EQ(floating.partAt(503 - kCornerReach, 380), FramePart::resizeBottomRight);
+    EXPECT_EQ(floating.partAt(503 - kCornerReach - 1, 380), FramePart::resizeBottom);
+    EXPECT_EQ(floating.partAt(-1, 380 - kCornerReach), FramePart::resizeBottomLeft);
+    EXPECT_EQ(floating.partAt(503, -kTitleHeight + kCornerReach - 1), FramePart::resizeTopRight);
+    EXPECT_EQ(floating.partAt(-kShadow - 1, 200), FramePart::outside);
+    EXPECT_EQ(floating.partAt(200, 380 + kShadow), FramePart::outside);
+    // A maximised window has no band to resize it by.
+    const FrameGeometry maximised{1920, 1086, false};
+    EXPECT_EQ(maximised.partAt(-1, 200), FramePart::outside);
+    EXPECT_EQ(maximised.partAt(1919, -1), FramePart::close);
+    EXPECT_STREQ(cursorName(FramePart::resizeBottomRight), "bottom_right_corner");
+    EXPECT_STREQ(cursorName(FramePart::caption), "left_ptr");
+}
+
+TEST(FrameGeometry, PiecesTileTheFrameRoundTheClientArea)
+{
+    for (const FrameGeometry frame : {FrameGeometry{503, 380, true}, FrameGeometry{160, 1, true},
+                                      FrameGeometry{800, 576, false}}) {
+        const int s = frame.shadow();
+        const int outerW = frame.width + 2 * s;
+        const int outerH = frame.height + kTitleHeight + 2 * s;
+        std::vector<int> cover(static_cast<std::size_t>(outerW * outerH), 0);
+        auto mark = [&](Rect r) {
+            for (int y = r.y; y < r.y + r.h; ++y) {
+                for (int x = r.x; x < r.x + r.w; ++x) {
+                    ASSERT_GE(x, -s);
+                    ASSERT_LT(x, frame.width + s);
+                    ASSERT_GE(y, -kTitleHeight - s);
+                    ASSERT_LT(y, frame.height + s);
+                    ++cover[static_cast<std::size_t>((y + kTitleHeight + s) * outerW + x + s)];
+                }
+            }
+        };
+        mark({0, 0, frame.width, frame.height});
+        for (int i = 0; i < FrameGeometry::kPieces; ++i) {
+            mark(frame.piece(static_cast<FrameGeometry::Piece>(i)));
+        }
+        EXPECT_EQ(std::count(cover.begin(), cover.end(), 1), outerW * outerH) << frame.width << " x " << frame.height;
+    }
+}
+
+TEST(FrameLook, TitleBarCaptionButtonsAndShadow)
+{
+    const FrameGeometry frame{503, 380, true};
+    const Rect top = frame.piece(FrameGeometry::Piece::top);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(top.w * top.h));
+    auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>((y - top.y) * top.w + (x - top.x))]; };
+    auto inked = [&](int x0, int x1) {
+        int n = 0;
+        for (int y = -kTitleHeight; y < 0; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                n += at(x, y) == 0xffffffffU ? 1 : 0;
+            }
+        }
+        return n;
+    };
+    FrameLook look;
+    look.hovered = FramePart::close;
+    drawPiece(pixels, frame, FrameGeometry::Piece::top, look, "Zarvo1");
+    EXPECT_EQ(at(0, -1) >> 24U, 0xffU) << "the title bar is opaque";
+    EXPECT_GT(inked(200, 300), 60) << "the caption, centred";
+    EXPECT_EQ(inked(0, 200) + inked(300, 503 - 96), 0);
+    EXPECT_EQ(at(503 - 2, -2), 0xffc42b1cU) << "the hovered close button";
+    EXPECT_NE(at(503 - 40, -2), at(503 - 2, -2));
+    // The shadow fades away from the frame.
+    const std::uint32_t near = at(100, -kTitleHeight - 1) >> 24U;
+    const std::uint32_t far = at(100, -kTitleHeight - kShadow) >> 24U;
+    EXPECT_GT(near, far);
+    EXPECT_GT(near, 0U);
+    // Inactive, the caption dims; a window too narrow for its caption clips it before the buttons.
+    const FrameGeometry narrow{120, 50, false};
+    const Rect bar = narrow.piece(FrameGeometry::Piece::top);
+    std::vector<std::uint32_t> small(static_cast<std::size_t>(bar.w * bar.h));
+    look = FrameLook{};
+    look.active = false;
+    drawPiece(small, narrow, FrameGeometry::Piece::top, look, "Zarvo1Zarvo1");
+    for (int y = 0; y < bar.h; ++y) {
+        for (int x = 0; x < bar.w; ++x) {
+            const std::uint32_t p = small[static_cast<std::size_t>(y * bar.w + x)];
+            EXPECT_NE(p, 0xffffffffU);
+            if (p == 0xffa8a8a8U && x < 120 - 3 * kButtonWidth) {
+                EXPECT_LT(x, 120 - 3 * kButtonWidth - 4) << "caption ink at " << x;
+            }
+        }
+    }
+}
+
+TEST(FrameClicks, MoveDoubleClickMenuResizeAndButtonsThatActWhenLetGoOverThem)
+{
+    using R = FrameRequest;
+    using B = FrameButton;
+    FrameClicks clicks;
+    FrameLook look;
+    EXPECT_EQ(clicks.press(FramePart::caption, B::left, 1000, look), R::move);
+    EXPECT_EQ(clicks.press(FramePart::caption, B::left, 1300, look), R::toggleMaximised);
+    EXPECT_EQ(clicks.press(FramePart::caption, B::left, 1500, look), R::move) << "a third press starts again";
+    EXPECT_EQ(clicks.press(FramePart::caption, B::left, 2000, look), R::move) << "too late for a double click";
+    EXPECT_EQ(clicks.press(FramePart::caption, B::right, 2100, look), R::windowMenu);
+    EXPECT_EQ(clicks.press(FramePart::caption, B::left, 2200, look), R::move) << "the right press broke the pair";
+    EXPECT_EQ(clicks.press(FramePart::resizeBottomRight, B::left, 3000, look), R::resize);
+    EXPECT_EQ(clicks.press(FramePart::resizeBottomRight, B::right, 3000, look), R::none);
+    EXPECT_EQ(clicks.press(FramePart::picture, B::left, 3100, look), R::none);
+
+    EXPECT_EQ(clicks.press(FramePart::close, B::left, 4000, look), R::none);
+    EXPECT_EQ(look.pressed, FramePart::close);
+    EXPECT_EQ(clicks.release(FramePart::close, B::left, look), R::close);
+    EXPECT_EQ(look.pressed, FramePart::outside);
+    clicks.press(FramePart::maximise, B::left, 5000, look);
+    EXPECT_EQ(clicks.release(FramePart::caption, B::left, look), R::none) << "let go elsewhere";
+    EXPECT_EQ(look.pressed, FramePart::outside);
+    clicks.press(FramePart::minimise, B::left, 6000, look);
+    EXPECT_EQ(clicks.release(FramePart::minimise, B::right, look), R::none);
+    EXPECT_EQ(clicks.release(FramePart::minimise, B::left, look), R::minimise);
+    clicks.press(FramePart::maximise, B::left, 7000, look);
+    EXPECT_EQ(clicks.release(FramePart::maximise, B::left, look), R::toggleMaximised);
 }
 
 }  // namespace

@@ -201,6 +201,44 @@ const char* cursorName(FramePart part)
     }
 }
 
+FrameRequest FrameClicks::press(FramePart part, FrameButton button, std::uint32_t timeMs, FrameLook& look)
+{
+    const bool second = captionPressed_ && part == FramePart::caption && button == FrameButton::left &&
+                        timeMs - captionTime_ < kDoubleClickMs;
+    captionPressed_ = part == FramePart::caption && button == FrameButton::left && !second;
+    captionTime_ = timeMs;
+    if (part == FramePart::caption) {
+        if (button == FrameButton::right) {
+            return FrameRequest::windowMenu;
+        }
+        if (button == FrameButton::left) {
+            return second ? FrameRequest::toggleMaximised : FrameRequest::move;
+        }
+    } else if (button == FrameButton::left && isResize(part)) {
+        return FrameRequest::resize;
+    } else if (button == FrameButton::left && isButton(part)) {
+        look.pressed = part;
+    }
+    return FrameRequest::none;
+}
+
+FrameRequest FrameClicks::release(FramePart part, FrameButton button, FrameLook& look)
+{
+    if (button != FrameButton::left || !isButton(look.pressed)) {
+        return FrameRequest::none;
+    }
+    const FramePart pressed = look.pressed;
+    look.pressed = FramePart::outside;
+    if (part != pressed) {
+        return FrameRequest::none;
+    }
+    switch (pressed) {
+    case FramePart::close: return FrameRequest::close;
+    case FramePart::maximise: return FrameRequest::toggleMaximised;
+    default: return FrameRequest::minimise;
+    }
+}
+
 FramePart FrameGeometry::partAt(int x, int y) const
 {
     const bool across = x >= 0 && x < width;

@@ -69,6 +69,25 @@ struct FrameLook {
     friend bool operator==(const FrameLook&, const FrameLook&) = default;
 };
 
+// What a click on the frame asks of the compositor.
+enum class FrameRequest { none, move, resize, windowMenu, toggleMaximised, minimise, close };
+enum class FrameButton { left, right, other };
+
+// The frame's answer to the pointer's buttons: a press on the title bar moves the window and a second one
+// soon after toggles maximised, the right button there opens the window menu, a press on the band resizes,
+// and a button acts when the press that lit it is let go over it. The look's pressed part follows.
+class FrameClicks {
+public:
+    static constexpr std::uint32_t kDoubleClickMs = 400;
+
+    FrameRequest press(FramePart part, FrameButton button, std::uint32_t timeMs, FrameLook& look);
+    FrameRequest release(FramePart part, FrameButton button, FrameLook& look);
+
+private:
+    bool captionPressed_ = false;  // the last press was a first one on the title bar
+    std::uint32_t captionTime_ = 0;
+};
+
 // Draws one piece into `pixels` (premultiplied ARGB, rows of the piece's width, top row first).
 void drawPiece(std::span<std::uint32_t> pixels, const FrameGeometry& frame, FrameGeometry::Piece which,
                const FrameLook& look, std::string_view caption);

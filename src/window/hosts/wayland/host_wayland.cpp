@@ -44,7 +44,6 @@ using Clock = TickSchedule::Clock;
 
 // The smallest window the frame still works in: its three buttons and the caption beside them.
 constexpr int kMinimumWidth = 3 * kButtonWidth + 64;
-constexpr std::uint32_t kDoubleClickMs = 400;
 
 // Everything the host keeps: the connection and its objects, the keyboard's state and the shared layer.
 struct Host {
@@ -93,8 +92,7 @@ struct Host {
     bool pointerInside = false;            // over the picture
     float pointerX = 0.0F;                 // in the client area's coordinates (the title bar at negative y)
     float pointerY = 0.0F;
-    std::uint32_t lastCaptionClick = 0;  // when the title bar was last pressed, for a double click
-    bool captionClicked = false;
+    FrameClicks frameClicks;
     std::int16_t modifiers = 0;
     bool done = false;             // Escape or the window closed
     std::exception_ptr failure{};  // raised inside a listener, rethrown once the dispatch is over
@@ -393,43 +391,29 @@ std::uint32_t resizeEdge(FramePart part)
     }
 }
 
-// A click on the frame: the title bar moves the window (a double click maximises it or gives it back its
-// size, the right button opens the compositor's window menu), the band round it resizes it, and a button
-// acts when it is let go over it.
-void frameButton(Host& host, std::uint32_t serial, std::uint32_t time, std::uint32_t button, bool pressed)
+// A click on the frame, as the frame answers it.
+void frameButton(Host& host, std::uint32_t serial, std::uint32_t time, std::uint32_t code, bool pressed)
 {
     const FramePart part = partUnderPointer(host);
+    const FrameButton button = code == BTN_LEFT ? FrameButton::left : (code == BTN_RIGHT ? FrameButton::right
+                                                                                        : FrameButton::other);
     FrameLook look = host.frame->look();
-    if (pressed) {
-        if (part == FramePart::caption && button == BTN_RIGHT) {
-            xdg_toplevel_show_window_menu(host.toplevel, host.seat, serial, static_cast<std::int32_t>(host.pointerX),
-                                          static_cast<std::int32_t>(host.pointerY) + kTitleHeight);
-        } else if (part == FramePart::caption && button == BTN_LEFT) {
-            const bool second = host.captionClicked && time - host.lastCaptionClick < kDoubleClickMs;
-            host.captionClicked = !second;
-            host.lastCaptionClick = time;
-            if (second) {
-                look.maximised ? xdg_toplevel_unset_maximized(host.toplevel) : xdg_toplevel_set_maximized(host.toplevel);
-            } else {
-                xdg_toplevel_move(host.toplevel, host.seat, serial);
-            }
-        } else if (isResize(part) && button == BTN_LEFT) {
-            xdg_toplevel_resize(host.toplevel, host.seat, serial, resizeEdge(part));
-        } else if (isButton(part) && button == BTN_LEFT) {
-            look.pressed = part;
-        }
-    } else if (button == BTN_LEFT && isButton(look.pressed)) {
-        if (part == look.pressed) {
-            switch (part) {
-            case FramePart::close: toplevelClose(&host, host.toplevel); break;
-            case FramePart::maximise:
-                look.maximised ? xdg_toplevel_unset_maximized(host.toplevel)
-                               : xdg_toplevel_set_maximized(host.toplevel);
-                break;
-            default: xdg_toplevel_set_minimized(host.toplevel); break;
-            }
-        }
-        look.pressed = FramePart::outside;
+    const FrameRequest request =
+        pressed ? host.frameClicks.press(part, button, time, look) : host.frameClicks.release(part, button, look);
+    switch (request) {
+    case FrameRequest::none: break;
+    case FrameRequest::move: xdg_toplevel_move(host.toplevel, host.seat, serial); break;
+    case FrameRequest::resize: xdg_toplevel_resize(host.toplevel, host.seat, serial, resizeEdge(part)); break;
+    case FrameRequest::windowMenu:
+        // In the window's geometry, whose top-left is the title bar's.
+        xdg_toplevel_show_window_menu(host.toplevel, host.seat, serial, static_cast<std::int32_t>(host.pointerX),
+                                      static_cast<std::int32_t>(host.pointerY) + kTitleHeight);
+        break;
+    case FrameRequest::toggleMaximised:
+        look.maximised ? xdg_toplevel_unset_maximized(host.toplevel) : xdg_toplevel_set_maximized(host.toplevel);
+        break;
+    case FrameRequest::minimise: xdg_toplevel_set_minimized(host.toplevel); break;
+    case FrameRequest::close: toplevelClose(&host, host.toplevel); break;
     }
     host.commitDue = host.frame->show(host.frame->geometry(), look) || host.commitDue;
 }
@@ -683,8 +667,8 @@ int runWindow(Host& host)
     Session& session = host.session;
     session.shown(*host.sink, host.width, host.height, false, Clock::now());
 #if defined(__GLIBC__)
-    // The start's passing allocations (the keymap's compilation, the title bar's fonts) are over: the heap
-    // they leave behind goes back to the system.
+    // The start's passing allocations (the keymap's compilation above all) are over: the heap they leave
+    // behind goes back to the system.
     malloc_trim(0);
 #endif
 
@@ -714,11 +698,6 @@ void report(const Failure& failure)
 
 int run()
 {
-#if defined(__GLIBC__)
-    // One heap for every thread: a thread the title bar's libraries start would otherwise leave an arena
-    // of its own resident after it ends.
-    mallopt(M_ARENA_MAX, 1);
-#endif
     Host host;
     host.display = wl_display_connect(nullptr);
     if (host.display == nullptr) {
