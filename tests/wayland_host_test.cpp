@@ -11,8 +11,8 @@
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <set>
-#include <vector>
 #include <string>
+#include <vector>
 
 namespace zarvo::wl {
 namespace {
@@ -176,8 +176,8 @@ TEST(FrameGeometry, PartsUnderThePointer)
 
 TEST(FrameGeometry, PiecesTileTheFrameRoundTheClientArea)
 {
-    for (const FrameGeometry frame : {FrameGeometry{503, 380, true}, FrameGeometry{160, 1, true},
-                                      FrameGeometry{800, 576, false}}) {
+    for (const FrameGeometry frame :
+         {FrameGeometry{503, 380, true}, FrameGeometry{160, 1, true}, FrameGeometry{800, 576, false}}) {
         const int s = frame.shadow();
         const int outerW = frame.width + 2 * s;
         const int outerH = frame.height + kTitleHeight + 2 * s;

@@ -29,18 +29,24 @@ struct Glyph {
 constexpr int kGlyphWidth = 7;
 
 constexpr std::array kGlyphs{
-    Glyph{'Z', {"#######", "#######", "....##.", "....##.", "...##..", "..##...", ".##....", ".##....", "#######",
-                "#######"}},
-    Glyph{'a', {".......", ".......", ".......", ".#####.", ".....##", ".######", "##...##", "##...##", "##..###",
-                ".###.##"}},
-    Glyph{'r', {".......", ".......", ".......", "##.###.", "#####..", "###....", "##.....", "##.....", "##.....",
-                "##....."}},
-    Glyph{'v', {".......", ".......", ".......", "##...##", "##...##", ".##.##.", ".##.##.", ".##.##.", "..###..",
-                "..###.."}},
-    Glyph{'o', {".......", ".......", ".......", ".#####.", "##...##", "##...##", "##...##", "##...##", "##...##",
-                ".#####."}},
-    Glyph{'1', {"..##...", ".###...", "####...", "..##...", "..##...", "..##...", "..##...", "..##...", "..##...",
-                "######."}},
+    Glyph{
+        'Z',
+        {"#######", "#######", "....##.", "....##.", "...##..", "..##...", ".##....", ".##....", "#######", "#######"}},
+    Glyph{
+        'a',
+        {".......", ".......", ".......", ".#####.", ".....##", ".######", "##...##", "##...##", "##..###", ".###.##"}},
+    Glyph{
+        'r',
+        {".......", ".......", ".......", "##.###.", "#####..", "###....", "##.....", "##.....", "##.....", "##....."}},
+    Glyph{
+        'v',
+        {".......", ".......", ".......", "##...##", "##...##", ".##.##.", ".##.##.", ".##.##.", "..###..", "..###.."}},
+    Glyph{
+        'o',
+        {".......", ".......", ".......", ".#####.", "##...##", "##...##", "##...##", "##...##", "##...##", ".#####."}},
+    Glyph{
+        '1',
+        {"..##...", ".###...", "####...", "..##...", "..##...", "..##...", "..##...", "..##...", "..##...", "######."}},
 };
 
 // The columns a letter uses: up to its rightmost inked one.
@@ -74,8 +80,8 @@ public:
         const int px = x - area_.x;
         const int py = y - area_.y;
         if (px >= 0 && px < area_.w && py >= 0 && py < area_.h) {
-            const std::size_t at = static_cast<std::size_t>(py) * static_cast<std::size_t>(area_.w) +
-                                   static_cast<std::size_t>(px);
+            const std::size_t at =
+                static_cast<std::size_t>(py) * static_cast<std::size_t>(area_.w) + static_cast<std::size_t>(px);
             if (at < pixels_.size()) {
                 pixels_[at] = colour;
             }
@@ -262,18 +268,18 @@ FramePart FrameGeometry::partAt(int x, int y) const
     if (s == 0 || x < -s || x >= width + s || y < -kTitleHeight - s || y >= height + s) {
         return FramePart::outside;
     }
-    bool top = y < -kTitleHeight;
-    bool bottom = y >= height;
-    bool left = x < 0;
-    bool right = x >= width;
-    if (top || bottom) {
-        left = left || x < kCornerReach;
-        right = right || x >= width - kCornerReach;
-    }
-    if (left || right) {
-        top = top || y < -kTitleHeight + kCornerReach;
-        bottom = bottom || y >= height - kCornerReach;
-    }
+    return bandPart(x, y);
+}
+
+// The band round a floating frame: its sides, and corners that reach a little along each edge.
+FramePart FrameGeometry::bandPart(int x, int y) const
+{
+    const bool alongTopOrBottom = y < -kTitleHeight || y >= height;
+    const bool alongSide = x < 0 || x >= width;
+    const bool top = y < -kTitleHeight || (alongSide && y < -kTitleHeight + kCornerReach);
+    const bool bottom = y >= height || (alongSide && y >= height - kCornerReach);
+    const bool left = x < 0 || (alongTopOrBottom && x < kCornerReach);
+    const bool right = x >= width || (alongTopOrBottom && x >= width - kCornerReach);
     if (top) {
         return left ? FramePart::resizeTopLeft : (right ? FramePart::resizeTopRight : FramePart::resizeTop);
     }

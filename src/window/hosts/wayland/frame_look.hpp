@@ -58,6 +58,9 @@ struct FrameGeometry {
     enum class Piece { top, left, right, bottom };
     static constexpr int kPieces = 4;
     Rect piece(Piece which) const;
+
+private:
+    FramePart bandPart(int x, int y) const;
 };
 
 // How the title bar looks just now.

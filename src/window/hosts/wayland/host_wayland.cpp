@@ -237,8 +237,14 @@ void toplevelConfigure(void* data, xdg_toplevel* /*toplevel*/, std::int32_t widt
     const auto* begin = static_cast<const std::uint32_t*>(states->data);
     for (const auto* state = begin; state != begin + states->size / sizeof(std::uint32_t); ++state) {
         switch (*state) {
-        case XDG_TOPLEVEL_STATE_MAXIMIZED: p.maximised = true; p.floating = false; break;
-        case XDG_TOPLEVEL_STATE_FULLSCREEN: p.fullscreen = true; p.floating = false; break;
+        case XDG_TOPLEVEL_STATE_MAXIMIZED:
+            p.maximised = true;
+            p.floating = false;
+            break;
+        case XDG_TOPLEVEL_STATE_FULLSCREEN:
+            p.fullscreen = true;
+            p.floating = false;
+            break;
         case XDG_TOPLEVEL_STATE_ACTIVATED: p.active = true; break;
         case XDG_TOPLEVEL_STATE_TILED_LEFT:
         case XDG_TOPLEVEL_STATE_TILED_RIGHT:
@@ -259,8 +265,7 @@ void toplevelClose(void* data, xdg_toplevel* /*toplevel*/)
 void toplevelBounds(void* /*data*/, xdg_toplevel* /*toplevel*/, std::int32_t /*width*/, std::int32_t /*height*/) {}
 void toplevelCapabilities(void* /*data*/, xdg_toplevel* /*toplevel*/, wl_array* /*capabilities*/) {}
 
-const xdg_toplevel_listener kToplevelListener{toplevelConfigure, toplevelClose, toplevelBounds,
-                                              toplevelCapabilities};
+const xdg_toplevel_listener kToplevelListener{toplevelConfigure, toplevelClose, toplevelBounds, toplevelCapabilities};
 
 void decorationConfigure(void* data, zxdg_toplevel_decoration_v1* /*decoration*/, std::uint32_t mode)
 {
@@ -303,8 +308,8 @@ void showCursor(Host& host, FramePart part)
     if (cursor == nullptr) {
         cursor = wl_cursor_theme_get_cursor(host.cursorTheme, "left_ptr");
     }
-    wl_buffer* image = cursor != nullptr && cursor->image_count > 0 ? wl_cursor_image_get_buffer(cursor->images[0])
-                                                                     : nullptr;
+    wl_buffer* image =
+        cursor != nullptr && cursor->image_count > 0 ? wl_cursor_image_get_buffer(cursor->images[0]) : nullptr;
     if (image == nullptr) {
         return;
     }
@@ -395,8 +400,8 @@ std::uint32_t resizeEdge(FramePart part)
 void frameButton(Host& host, std::uint32_t serial, std::uint32_t time, std::uint32_t code, bool pressed)
 {
     const FramePart part = partUnderPointer(host);
-    const FrameButton button = code == BTN_LEFT ? FrameButton::left : (code == BTN_RIGHT ? FrameButton::right
-                                                                                        : FrameButton::other);
+    const FrameButton button =
+        code == BTN_LEFT ? FrameButton::left : (code == BTN_RIGHT ? FrameButton::right : FrameButton::other);
     FrameLook look = host.frame->look();
     const FrameRequest request =
         pressed ? host.frameClicks.press(part, button, time, look) : host.frameClicks.release(part, button, look);
@@ -418,8 +423,8 @@ void frameButton(Host& host, std::uint32_t serial, std::uint32_t time, std::uint
     host.commitDue = host.frame->show(host.frame->geometry(), look) || host.commitDue;
 }
 
-void pointerButton(void* data, wl_pointer* /*pointer*/, std::uint32_t serial, std::uint32_t time,
-                   std::uint32_t button, std::uint32_t state)
+void pointerButton(void* data, wl_pointer* /*pointer*/, std::uint32_t serial, std::uint32_t time, std::uint32_t button,
+                   std::uint32_t state)
 {
     Host& host = hostOf(data);
     const bool pressed = state == WL_POINTER_BUTTON_STATE_PRESSED;
@@ -629,7 +634,8 @@ int runWindow(Host& host)
     wl_registry_destroy(registry);
     if (host.compositor == nullptr || host.subcompositor == nullptr || host.seat == nullptr || host.shm == nullptr ||
         host.wmBase == nullptr) {
-        raiseRuntimeError("the Wayland compositor lacks wl_compositor, wl_subcompositor, wl_shm, wl_seat or xdg_wm_base");
+        raiseRuntimeError(
+            "the Wayland compositor lacks wl_compositor, wl_subcompositor, wl_shm, wl_seat or xdg_wm_base");
     }
     host.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     if (host.xkb == nullptr) {

@@ -41,8 +41,8 @@ const wl_buffer_listener kFrameBufferListener{bufferReleased};
 
 }  // namespace
 
-WindowFrame::WindowFrame(wl_compositor* compositor, wl_subcompositor* subcompositor, wl_shm* shm,
-                         wl_surface* window, std::string caption)
+WindowFrame::WindowFrame(wl_compositor* compositor, wl_subcompositor* subcompositor, wl_shm* shm, wl_surface* window,
+                         std::string caption)
     : shm_(shm), caption_(std::move(caption))
 {
     for (Piece& piece : pieces_) {
