@@ -22,7 +22,7 @@ using Kind = DisplayChoice::Kind;
 WaylandProbe usable()
 {
     WaylandProbe p;
-    p.reached = p.compositor = p.shm = p.shell = p.inputSeat = true;
+    p.reached = p.compositor = p.shm = p.shell = p.subsurfaces = p.inputSeat = true;
     return p;
 }
 
@@ -82,9 +82,11 @@ TEST(ChooseDisplay, TheReportSaysWhatIsMissing)
     WaylandProbe bare = usable();
     bare.shm = false;
     bare.shell = false;
+    bare.subsurfaces = false;
     const DisplayChoice lacking = choose({"", "w", ""}, bare, probes);
     EXPECT_EQ(lacking.kind, Kind::none);
-    EXPECT_EQ(lacking.message, "the Wayland compositor w lacks what a window needs: wl_shm, xdg_wm_base");
+    EXPECT_EQ(lacking.message,
+              "the Wayland compositor w lacks what a window needs: wl_shm, xdg_wm_base, wl_subcompositor");
 }
 
 TEST(WaylandInput, ButtonsModifierNamesAndKeys)

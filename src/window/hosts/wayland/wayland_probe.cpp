@@ -39,6 +39,8 @@ void global(void* data, wl_registry* registry, std::uint32_t name, const char* i
         state.found.shm = true;
     } else if (std::strcmp(interface, "xdg_wm_base") == 0) {
         state.found.shell = true;
+    } else if (std::strcmp(interface, "wl_subcompositor") == 0) {
+        state.found.subsurfaces = true;
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0) {
         auto* seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
         wl_seat_add_listener(seat, &kSeatListener, &state);
@@ -62,7 +64,7 @@ WaylandProbe probeWayland()
     WaylandProbe handed;
     if (const char* socket = std::getenv("WAYLAND_SOCKET"); socket != nullptr && *socket != '\0') {
         // A connection handed over by the parent can be taken only once, and it is the window's to take.
-        handed.reached = handed.compositor = handed.shm = handed.shell = handed.inputSeat = true;
+        handed.reached = handed.compositor = handed.shm = handed.shell = handed.subsurfaces = handed.inputSeat = true;
         return handed;
     }
     wl_display* display = wl_display_connect(nullptr);
@@ -120,8 +122,9 @@ DisplayChoice chooseDisplay(const DisplayEnvironment& env, const std::function<W
                                 " has no pointer or keyboard (no input seat), and the window cannot run without one"};
     }
     std::string missing;
-    for (const auto& [present, interface] : {std::pair{found.compositor, "wl_compositor"},
-                                             std::pair{found.shm, "wl_shm"}, std::pair{found.shell, "xdg_wm_base"}}) {
+    for (const auto& [present, interface] :
+         {std::pair{found.compositor, "wl_compositor"}, std::pair{found.shm, "wl_shm"},
+          std::pair{found.shell, "xdg_wm_base"}, std::pair{found.subsurfaces, "wl_subcompositor"}}) {
         if (!present) {
             missing += missing.empty() ? interface : std::string(", ") + interface;
         }

@@ -10,14 +10,15 @@ namespace zarvo::wl {
 
 // What a look at the Wayland compositor found.
 struct WaylandProbe {
-    bool reached = false;     // a connection was made
-    std::string failure;      // why not, when it was not
-    bool compositor = false;  // wl_compositor
-    bool shm = false;         // wl_shm, for the window's pixels
-    bool shell = false;       // xdg_wm_base, for a desktop window
-    bool inputSeat = false;   // a wl_seat with a pointer or a keyboard
+    bool reached = false;      // a connection was made
+    std::string failure;       // why not, when it was not
+    bool compositor = false;   // wl_compositor
+    bool shm = false;          // wl_shm, for the window's pixels
+    bool shell = false;        // xdg_wm_base, for a desktop window
+    bool subsurfaces = false;  // wl_subcompositor, for the window's frame
+    bool inputSeat = false;    // a wl_seat with a pointer or a keyboard
 
-    bool usable() const { return reached && compositor && shm && shell && inputSeat; }
+    bool usable() const { return reached && compositor && shm && shell && subsurfaces && inputSeat; }
 };
 
 // Connects to the compositor named by the environment (WAYLAND_DISPLAY), lists its globals, asks each
