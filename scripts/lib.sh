@@ -146,7 +146,7 @@ want_packages() {
 
 # The kinds of work, each with the packages it needs.
 # Configure and build the native program, its unit tests and benchmark.
-BUILD_PACKAGES=(cmake g++ make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev libx11-dev
+BUILD_PACKAGES=(cmake g++ make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev libx11-dev libxcb-shm0-dev
   libwayland-dev libdecor-0-dev libxkbcommon-dev)
 # What the window needs at run time beyond the libraries it links: the title bar on Wayland compositors
 # that draw none themselves.
