@@ -144,7 +144,7 @@ bool pollEvent(Host& host, SDL_Event& event)
         return true;
     }
     if (host.xDisplay != nullptr) {
-        host.drainedAt = XNextRequest(host.xDisplay);
+        host.drainedAt = NextRequest(host.xDisplay);
     }
     return false;
 }
@@ -158,8 +158,9 @@ bool nextEvent(Host& host, SDL_Event& event)
         return SDL_WaitEventTimeout(&event, host.session.millisecondsToNextTick(Clock::now())) != 0;
     }
     // Nothing has gone out on SDL's connection since SDL read all of it (the presenter has a connection of
-    // its own): the queues are as SDL left them, empty.
-    const bool drained = host.drainedAt == XNextRequest(host.xDisplay) && XQLength(host.xDisplay) == 0;
+    // its own): the queues are as SDL left them, empty. Xlib's macros read the two fields in place: a call
+    // into Xlib's code, cold after the sleep, costs more than the rest of this look.
+    const bool drained = host.drainedAt == NextRequest(host.xDisplay) && QLength(host.xDisplay) == 0;
     // Otherwise events SDL queued by itself (the window shown, a size it set) come first, without a pump,
     // and Xlib may hold events it read while sending; only with none there is the connection the thing to
     // watch.
