@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <tuple>
@@ -89,7 +90,11 @@ struct Host {
     // the session, so it outlives the picture.
     std::unique_ptr<X11Presenter> x11;
     Display* xDisplay = nullptr;  // SDL's X connection, when the window is an X window
-    Session session;              // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
+    // The serial of the next request on SDL's connection when SDL last read all the server had sent and
+    // found no event. While no request has gone out since, nothing can wait unseen in Xlib's or SDL's
+    // queues, and the wait sleeps on the connection without a look at them first.
+    std::optional<unsigned long> drainedAt;
+    Session session;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
 
     PresentSink& target()
     {
@@ -131,6 +136,19 @@ void takeX11Presenter(Host& host)
     host.session.app().picture.usePixelStore(host.x11.get());
 }
 
+// SDL's next event. When there is none, SDL has just read all the X server sent: the wait remembers where
+// SDL's connection stood then.
+bool pollEvent(Host& host, SDL_Event& event)
+{
+    if (SDL_PollEvent(&event) != 0) {
+        return true;
+    }
+    if (host.xDisplay != nullptr) {
+        host.drainedAt = NextRequest(host.xDisplay);
+    }
+    return false;
+}
+
 // The next event, waiting for it until the next tick is due; false when the deadline came first. On X11 the
 // host sleeps on the X connection itself and lets SDL read it only when the server has sent something:
 // SDL's own wait runs its whole event pump on every wake-up, which costs more than the tick does.
@@ -139,12 +157,17 @@ bool nextEvent(Host& host, SDL_Event& event)
     if (host.xDisplay == nullptr) {
         return SDL_WaitEventTimeout(&event, host.session.millisecondsToNextTick(Clock::now())) != 0;
     }
-    // Events SDL queued by itself (the window shown, a size it set) come first, without a pump.
-    if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+    // Nothing has gone out on SDL's connection since SDL read all of it (the presenter has a connection of
+    // its own): the queues are as SDL left them, empty. Xlib's macros read the two fields in place: a call
+    // into Xlib's code, cold after the sleep, costs more than the rest of this look.
+    const bool drained = host.drainedAt == NextRequest(host.xDisplay) && QLength(host.xDisplay) == 0;
+    // Otherwise events SDL queued by itself (the window shown, a size it set) come first, without a pump,
+    // and Xlib may hold events it read while sending; only with none there is the connection the thing to
+    // watch.
+    if (!drained && SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
         return true;
     }
-    // Xlib may hold events it read while sending; only with none there is the connection the thing to watch.
-    if (XEventsQueued(host.xDisplay, QueuedAfterReading) == 0) {
+    if (drained || XEventsQueued(host.xDisplay, QueuedAfterReading) == 0) {
         const TickSchedule::Duration left = host.session.app().schedule.untilNext(Clock::now());
         pollfd connection{ConnectionNumber(host.xDisplay), POLLIN, 0};
         const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
@@ -154,7 +177,7 @@ bool nextEvent(Host& host, SDL_Event& event)
         }
         // Readable, closed, or a signal (SDL turns SIGINT and SIGTERM into a quit event): the pump finds out.
     }
-    return SDL_PollEvent(&event) != 0;
+    return pollEvent(host, event);
 }
 
 // The application icon, the same picture as the desktop entry's.
@@ -198,7 +221,7 @@ int runWindow(Host& host)
             if (!session.handle(in, Clock::now())) {
                 return 0;
             }
-        } while (SDL_PollEvent(&event) != 0);
+        } while (pollEvent(host, event));
         session.present(host.target());
     }
 }
