@@ -28,6 +28,8 @@
 #include <vector>
 
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 
 namespace zarvo::sdl {
 
@@ -94,6 +96,10 @@ struct Host {
     // found no event. While no request has gone out since, nothing can wait unseen in Xlib's or SDL's
     // queues, and the wait sleeps on the connection without a look at them first.
     std::optional<unsigned long> drainedAt;
+    // The signal mask the wait sleeps with. SIGINT and SIGTERM, which SDL turns into a quit event, are
+    // blocked everywhere else once the host sleeps on the X connection itself: one that came during a tick
+    // would otherwise sit in SDL's queue, unseen until the server next sent something.
+    sigset_t waitMask{};
     Session session;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
 
     PresentSink& target()
@@ -132,6 +138,11 @@ void takeX11Presenter(Host& host)
     // SDL hands out the window system's handles in a union that `subsystem` selects.
     const auto& x11 = info.info.x11;  // NOLINT(cppcoreguidelines-pro-type-union-access)
     host.xDisplay = x11.display;
+    sigset_t quitSignals{};
+    sigemptyset(&quitSignals);
+    sigaddset(&quitSignals, SIGINT);
+    sigaddset(&quitSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &quitSignals, &host.waitMask);
     host.x11 = X11Presenter::create(x11.display, x11.window);
     host.session.app().picture.usePixelStore(host.x11.get());
 }
@@ -172,7 +183,8 @@ bool nextEvent(Host& host, SDL_Event& event)
         pollfd connection{ConnectionNumber(host.xDisplay), POLLIN, 0};
         const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
         const timespec timeout{static_cast<time_t>(seconds.count()), static_cast<long>((left - seconds).count())};
-        if (ppoll(&connection, 1, &timeout, nullptr) == 0) {
+        // The quit signals come in only here, where they end the wait at once.
+        if (ppoll(&connection, 1, &timeout, &host.waitMask) == 0) {
             return false;
         }
         // Readable, closed, or a signal (SDL turns SIGINT and SIGTERM into a quit event): the pump finds out.
