@@ -29,7 +29,7 @@
 
 #include <poll.h>
 #include <pthread.h>
-#include <signal.h>
+#include <csignal>
 
 namespace zarvo::sdl {
 
