@@ -89,7 +89,6 @@ struct Host {
 
     wl_surface* pointerSurface = nullptr;  // the surface under the pointer: the picture or a piece of the frame
     std::uint32_t pointerSerial = 0;       // the serial of the pointer's arrival there, for its image
-    bool pointerInside = false;            // over the picture
     float pointerX = 0.0F;                 // in the client area's coordinates (the title bar at negative y)
     float pointerY = 0.0F;
     FrameClicks frameClicks;
@@ -297,7 +296,8 @@ void showCursor(Host& host, FramePart part)
         host.cursorTried = true;
         constexpr int kDefaultSize = 24;
         const char* sizeText = std::getenv("XCURSOR_SIZE");
-        const int size = sizeText != nullptr && std::atoi(sizeText) > 0 ? std::atoi(sizeText) : kDefaultSize;
+        const int asked = sizeText != nullptr ? std::atoi(sizeText) : 0;
+        const int size = asked > 0 ? asked : kDefaultSize;
         host.cursorTheme = wl_cursor_theme_load(std::getenv("XCURSOR_THEME"), size, host.shm);
         host.cursorSurface = wl_compositor_create_surface(host.compositor);
     }
@@ -323,10 +323,15 @@ void showCursor(Host& host, FramePart part)
     host.cursorShown = name;
 }
 
+bool overPicture(const Host& host)
+{
+    return host.pointerSurface != nullptr && host.pointerSurface == host.surface;
+}
+
 // What lies under the pointer now.
 FramePart partUnderPointer(const Host& host)
 {
-    if (host.pointerInside) {
+    if (overPicture(host)) {
         return FramePart::picture;
     }
     if (host.pointerSurface == nullptr || host.frame == nullptr || !host.frame->shown()) {
@@ -339,7 +344,7 @@ FramePart partUnderPointer(const Host& host)
 void trackPointer(Host& host, wl_fixed_t x, wl_fixed_t y)
 {
     std::array<int, 2> offset{0, 0};
-    if (!host.pointerInside && host.frame != nullptr) {
+    if (!overPicture(host) && host.frame != nullptr) {
         offset = host.frame->offsetOf(host.pointerSurface).value_or(offset);
     }
     host.pointerX = static_cast<float>(wl_fixed_to_double(x)) + static_cast<float>(offset[0]);
@@ -359,7 +364,6 @@ void pointerEnter(void* data, wl_pointer* /*pointer*/, std::uint32_t serial, wl_
     Host& host = hostOf(data);
     host.pointerSurface = surface;
     host.pointerSerial = serial;
-    host.pointerInside = surface == host.surface;
     host.cursorShown = nullptr;  // the compositor forgets the image when the pointer leaves
     trackPointer(host, x, y);
 }
@@ -368,7 +372,6 @@ void pointerLeave(void* data, wl_pointer* /*pointer*/, std::uint32_t /*serial*/,
 {
     Host& host = hostOf(data);
     host.pointerSurface = nullptr;
-    host.pointerInside = false;
     if (host.frame != nullptr && host.frame->shown()) {
         FrameLook look = host.frame->look();
         look.hovered = look.pressed = FramePart::outside;
@@ -428,7 +431,7 @@ void pointerButton(void* data, wl_pointer* /*pointer*/, std::uint32_t serial, st
 {
     Host& host = hostOf(data);
     const bool pressed = state == WL_POINTER_BUTTON_STATE_PRESSED;
-    if (!host.pointerInside) {
+    if (!overPicture(host)) {
         if (host.pointerSurface != nullptr && host.frame != nullptr && host.frame->shown()) {
             frameButton(host, serial, time, button, pressed);
         }
@@ -537,7 +540,7 @@ void seatCapabilities(void* data, wl_seat* seat, std::uint32_t capabilities)
     } else if (!pointer && host.pointer != nullptr) {
         wl_pointer_destroy(host.pointer);
         host.pointer = nullptr;
-        host.pointerInside = false;
+        host.pointerSurface = nullptr;
     }
     if (keyboard && host.keyboard == nullptr) {
         host.keyboard = wl_seat_get_keyboard(seat);
