@@ -50,6 +50,8 @@ struct FrameGeometry {
     int height = 0;
     bool floating = true;
 
+    friend bool operator==(const FrameGeometry&, const FrameGeometry&) = default;
+
     int shadow() const { return floating ? kShadow : 0; }
     FramePart partAt(int x, int y) const;
 

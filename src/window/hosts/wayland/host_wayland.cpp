@@ -351,10 +351,10 @@ void trackPointer(Host& host, wl_fixed_t x, wl_fixed_t y)
     host.pointerY = static_cast<float>(wl_fixed_to_double(y)) + static_cast<float>(offset[1]);
     const FramePart part = partUnderPointer(host);
     showCursor(host, part);
-    if (host.frame != nullptr && host.frame->shown()) {
+    if (host.frame != nullptr) {
         FrameLook look = host.frame->look();
         look.hovered = isButton(part) ? part : FramePart::outside;
-        host.commitDue = host.frame->show(host.frame->geometry(), look) || host.commitDue;
+        host.commitDue = host.frame->restyle(look) || host.commitDue;
     }
 }
 
@@ -372,10 +372,10 @@ void pointerLeave(void* data, wl_pointer* /*pointer*/, std::uint32_t /*serial*/,
 {
     Host& host = hostOf(data);
     host.pointerSurface = nullptr;
-    if (host.frame != nullptr && host.frame->shown()) {
+    if (host.frame != nullptr) {
         FrameLook look = host.frame->look();
         look.hovered = look.pressed = FramePart::outside;
-        host.commitDue = host.frame->show(host.frame->geometry(), look) || host.commitDue;
+        host.commitDue = host.frame->restyle(look) || host.commitDue;
     }
 }
 
@@ -423,7 +423,7 @@ void frameButton(Host& host, std::uint32_t serial, std::uint32_t time, std::uint
     case FrameRequest::minimise: xdg_toplevel_set_minimized(host.toplevel); break;
     case FrameRequest::close: toplevelClose(&host, host.toplevel); break;
     }
-    host.commitDue = host.frame->show(host.frame->geometry(), look) || host.commitDue;
+    host.commitDue = host.frame->restyle(look) || host.commitDue;
 }
 
 void pointerButton(void* data, wl_pointer* /*pointer*/, std::uint32_t serial, std::uint32_t time, std::uint32_t button,

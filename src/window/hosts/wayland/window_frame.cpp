@@ -64,15 +64,25 @@ WindowFrame::~WindowFrame()
 
 bool WindowFrame::show(const FrameGeometry& geometry, const FrameLook& look)
 {
-    const bool same = shown_ && geometry.width == geometry_.width && geometry.height == geometry_.height &&
-                      geometry.floating == geometry_.floating && look == look_;
-    if (same) {
-        return false;
+    if (shown_ && geometry == geometry_) {
+        return restyle(look);
     }
     geometry_ = geometry;
     look_ = look;
     shown_ = true;
-    draw();
+    draw(0, FrameGeometry::kPieces);
+    return true;
+}
+
+bool WindowFrame::restyle(const FrameLook& look)
+{
+    if (!shown_ || look == look_) {
+        return false;
+    }
+    look_ = look;
+    // The bands round the window are shadow alone, the same in every look.
+    constexpr int kTitleBar = static_cast<int>(FrameGeometry::Piece::top);
+    draw(kTitleBar, kTitleBar + 1);
     return true;
 }
 
@@ -100,10 +110,10 @@ std::optional<std::array<int, 2>> WindowFrame::offsetOf(const wl_surface* surfac
     return std::nullopt;
 }
 
-void WindowFrame::draw()
+void WindowFrame::draw(int first, int end)
 {
     std::size_t bytes = 0;
-    for (int i = 0; i < FrameGeometry::kPieces; ++i) {
+    for (int i = first; i < end; ++i) {
         const Rect r = geometry_.piece(static_cast<FrameGeometry::Piece>(i));
         bytes += static_cast<std::size_t>(r.w) * static_cast<std::size_t>(r.h) * kWordBytes;
     }
@@ -111,7 +121,7 @@ void WindowFrame::draw()
     wl_shm_pool* pool = createPool(shm_, "zarvo1-frame", bytes, map);
     auto* drawing = new Drawing{map, bytes, 1};  // NOLINT(cppcoreguidelines-owning-memory): see forget()
     std::size_t offset = 0;
-    for (int i = 0; i < FrameGeometry::kPieces; ++i) {
+    for (int i = first; i < end; ++i) {
         const auto which = static_cast<FrameGeometry::Piece>(i);
         const Rect r = geometry_.piece(which);
         Piece& piece = pieces_[static_cast<std::size_t>(i)];

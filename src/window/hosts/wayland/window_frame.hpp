@@ -34,6 +34,9 @@ public:
     // Shows the frame round a client area of that geometry with that look; draws only when either changed.
     // Returns whether anything changed (the window's surface then has to be committed for it to show).
     bool show(const FrameGeometry& geometry, const FrameLook& look);
+    // A new look for the frame as it is (a button under the pointer or pressed): only the title bar is
+    // drawn again, and only when the look changed and the frame is shown. Returns whether it was.
+    bool restyle(const FrameLook& look);
     // Takes the frame away (server-side decorations, or fullscreen). Returns whether it was shown.
     bool hide();
 
@@ -48,7 +51,8 @@ private:
         wl_surface* surface = nullptr;
         wl_subsurface* sub = nullptr;
     };
-    void draw();
+    // Draws the pieces from `first` on (the title bar is the first): all of them, or the title bar alone.
+    void draw(int first, int end);
 
     wl_shm* shm_;
     std::string caption_;
