@@ -104,58 +104,38 @@ struct Host {
     ~Host();
 };
 
+// Releases a protocol object the host may not have got as far as making.
+template <typename T>
+void release(T* object, void (*destroy)(T*))
+{
+    if (object != nullptr) {
+        destroy(object);
+    }
+}
+
+// Newest first: the frame's and the window's objects, then the globals, then the connection.
 Host::~Host()
 {
     frame.reset();
-    if (decoration != nullptr) {
-        zxdg_toplevel_decoration_v1_destroy(decoration);
-    }
-    if (toplevel != nullptr) {
-        xdg_toplevel_destroy(toplevel);
-    }
-    if (xdgSurface != nullptr) {
-        xdg_surface_destroy(xdgSurface);
-    }
+    release(decoration, zxdg_toplevel_decoration_v1_destroy);
+    release(toplevel, xdg_toplevel_destroy);
+    release(xdgSurface, xdg_surface_destroy);
     sink.reset();
-    if (surface != nullptr) {
-        wl_surface_destroy(surface);
-    }
-    if (cursorSurface != nullptr) {
-        wl_surface_destroy(cursorSurface);
-    }
-    if (cursorTheme != nullptr) {
-        wl_cursor_theme_destroy(cursorTheme);
-    }
-    if (shm != nullptr) {
-        wl_shm_destroy(shm);
-    }
-    if (pointer != nullptr) {
-        wl_pointer_destroy(pointer);
-    }
-    if (keyboard != nullptr) {
-        wl_keyboard_destroy(keyboard);
-    }
-    if (seat != nullptr) {
-        wl_seat_destroy(seat);
-    }
-    if (decorationManager != nullptr) {
-        zxdg_decoration_manager_v1_destroy(decorationManager);
-    }
-    if (wmBase != nullptr) {
-        xdg_wm_base_destroy(wmBase);
-    }
-    if (subcompositor != nullptr) {
-        wl_subcompositor_destroy(subcompositor);
-    }
-    if (compositor != nullptr) {
-        wl_compositor_destroy(compositor);
-    }
+    release(surface, wl_surface_destroy);
+    release(cursorSurface, wl_surface_destroy);
+    release(cursorTheme, wl_cursor_theme_destroy);
+    release(shm, wl_shm_destroy);
+    release(pointer, wl_pointer_destroy);
+    release(keyboard, wl_keyboard_destroy);
+    release(seat, wl_seat_destroy);
+    release(decorationManager, zxdg_decoration_manager_v1_destroy);
+    release(wmBase, xdg_wm_base_destroy);
+    release(subcompositor, wl_subcompositor_destroy);
+    release(compositor, wl_compositor_destroy);
     xkb_state_unref(keys);
     xkb_keymap_unref(keymap);
     xkb_context_unref(xkb);
-    if (display != nullptr) {
-        wl_display_disconnect(display);
-    }
+    release(display, wl_display_disconnect);
 }
 
 Host& hostOf(void* data)
