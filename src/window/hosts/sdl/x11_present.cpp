@@ -1,7 +1,10 @@
 // The X11 presenter: shared-memory images the picture lives in, put to the window without a round trip, on
-// a connection of the presenter's own.
+// a connection of the presenter's own. xcb opens that connection (the display's name, the authentication,
+// the question whether the server has MIT-SHM); from then on the presenter speaks the few requests it
+// needs there itself, so that a tick costs one write to the socket and no library code.
 #include "window/hosts/sdl/x11_present.hpp"
 
+#include "window/hosts/sdl/x11_wire.hpp"
 #include "window/runtime.hpp"
 
 #include <X11/Xlib.h>
@@ -9,11 +12,14 @@
 #include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <sys/socket.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -40,13 +46,6 @@ struct Image {
     XImage* image = nullptr;    // plain memory only
 };
 
-// What xcb hands out is freed with free().
-struct FreeDeleter {
-    void operator()(void* p) const noexcept { std::free(p); }  // NOLINT(cppcoreguidelines-no-malloc)
-};
-template <class T>
-using XcbPtr = std::unique_ptr<T, FreeDeleter>;
-
 // The picture's words are 0x00RRGGBB in the machine's own byte order.
 int nativeByteOrder()
 {
@@ -61,10 +60,21 @@ struct X11Presenter::State {
     Visual* visual = nullptr;
     int depth = 0;
     GC gc = nullptr;
-    // The presenter's own connection, for the shared images: a tick's requests and flush leave SDL's
-    // connection untouched, so the host need not look at it afterwards. Nothing is read on it but errors.
-    xcb_connection_t* link = nullptr;
-    xcb_gcontext_t linkGc = 0;
+    // The presenter's own connection, for the shared images: a tick's requests leave SDL's connection
+    // untouched, so the host need not look at it afterwards. Nothing comes back on it but errors, the
+    // replies to the presenter's own checks and the events the server sends every client.
+    xcb_connection_t* link = nullptr;  // owns the socket; no xcb call is made on it after it is opened
+    int socket = -1;
+    std::uint8_t shmOpcode = 0;
+    std::uint32_t idBase = 0;  // the connection's resource ids: idBase | k * idStep
+    std::uint32_t idStep = 0;
+    std::uint32_t linkGc = 0;
+    std::vector<std::uint8_t> out;  // requests not yet written
+    std::vector<std::uint8_t> in;   // what the server sent, up to a packet not yet whole
+    std::uint64_t replies = 0;      // replies read so far
+    bool attaching = false;         // an attach is being checked: its refusal is an answer, not a failure
+    bool attachRefused = false;
+    bool watched = false;  // the host reads the connection when it signals; otherwise each present reads it
     bool sharing = false;  // new images are shared; off for good once the server refuses to attach one
     std::vector<Image> images;
 
@@ -76,16 +86,22 @@ struct X11Presenter::State {
             return;
         }
         xcb_connection_t* c = xcb_connect(DisplayString(display), nullptr);
+        // The one round trip xcb makes for the presenter: after it xcb has read all the server sent.
         const xcb_query_extension_reply_t* shm =
             xcb_connection_has_error(c) == 0 ? xcb_get_extension_data(c, &xcb_shm_id) : nullptr;
-        if (shm == nullptr || shm->present == 0) {
+        const xcb_setup_t* setup = shm != nullptr && shm->present != 0 ? xcb_get_setup(c) : nullptr;
+        if (setup == nullptr || setup->resource_id_mask == 0) {
             xcb_disconnect(c);
             return;
         }
-        // The window is SDL's, made on SDL's connection; its id names it on this one as well.
-        linkGc = xcb_generate_id(c);
-        xcb_create_gc(c, linkGc, static_cast<xcb_drawable_t>(window), 0, nullptr);
         link = c;
+        socket = xcb_get_file_descriptor(c);  // non-blocking, as xcb keeps it
+        shmOpcode = shm->major_opcode;
+        idBase = setup->resource_id_base;
+        idStep = setup->resource_id_mask & (~setup->resource_id_mask + 1U);  // the mask's lowest bit
+        // The window is SDL's, made on SDL's connection; its id names it on this one as well.
+        linkGc = idBase | idStep;
+        wire::appendCreateGc(out, linkGc, static_cast<std::uint32_t>(window));
         sharing = true;
     }
 
@@ -111,17 +127,17 @@ struct X11Presenter::State {
         raiseRuntimeError("the connection to the X server broke");
     }
 
-    void refused(const xcb_generic_error_t& error) const
+    void refused(const wire::Packet& error) const
     {
         sdlFirst();
         XErrorEvent event{};
         event.type = 0;  // an error
         event.display = display;
-        event.resourceid = error.resource_id;
-        event.serial = error.full_sequence;
-        event.error_code = error.error_code;
-        event.request_code = error.major_code;
-        event.minor_code = static_cast<unsigned char>(error.minor_code);  // minor codes are 8-bit in the protocol
+        event.resourceid = error.resource;
+        event.serial = error.sequence;
+        event.error_code = error.code;
+        event.request_code = error.major;
+        event.minor_code = static_cast<unsigned char>(error.minor);  // minor codes are 8-bit in the protocol
         const XErrorHandler handler = XSetErrorHandler(nullptr);
         XSetErrorHandler(handler);
         if (handler != nullptr) {
@@ -129,18 +145,100 @@ struct X11Presenter::State {
         }
     }
 
-    // What xcb has read on the connection while it wrote: errors go to the handler, anything else is
-    // dropped. A broken connection is a lost display. Reads nothing from the socket: what the server sends
-    // later is read by the next flush.
-    void takeReplies() const
+    // Everything the server has sent so far, without waiting: errors go to the handler (a refused attach
+    // while one is checked is its answer), replies are counted, events dropped. A closed or broken
+    // connection is a lost display.
+    void readLink()
     {
-        while (XcbPtr<xcb_generic_event_t> event{xcb_poll_for_queued_event(link)}) {
-            if (event->response_type == 0) {
-                refused(*reinterpret_cast<const xcb_generic_error_t*>(event.get()));
+        std::array<std::uint8_t, 4096> chunk{};
+        for (;;) {
+            const ssize_t n = recv(socket, chunk.data(), chunk.size(), MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                return;
+            }
+            if (n <= 0) {
+                lost();
+            }
+            in.insert(in.end(), chunk.begin(), chunk.begin() + n);
+            std::size_t at = 0;
+            wire::Packet packet;
+            while (const std::size_t length = wire::nextPacket(std::span(in).subspan(at), packet)) {
+                at += length;
+                if (packet.kind == wire::Packet::Kind::reply) {
+                    ++replies;
+                } else if (packet.kind == wire::Packet::Kind::error) {
+                    if (attaching && packet.major == shmOpcode && packet.minor == wire::kShmAttach) {
+                        attachRefused = true;
+                    } else {
+                        refused(packet);
+                    }
+                }
+            }
+            in.erase(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+    }
+
+    // Writes the requests held; false when the connection is broken. Where the server has not kept up and
+    // the socket is full, waits until it has room, reading what the server sends meanwhile unless told not
+    // to (a release, which must not fail).
+    bool write(bool reading)
+    {
+        std::size_t done = 0;
+        while (done < out.size()) {
+            const ssize_t n = send(socket, out.data() + done, out.size() - done, MSG_NOSIGNAL);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+                pollfd room{socket, static_cast<short>(reading ? POLLIN | POLLOUT : POLLOUT), 0};
+                if (poll(&room, 1, -1) < 0 && errno != EINTR) {
+                    break;
+                }
+                if ((room.revents & POLLIN) != 0) {
+                    readLink();
+                }
+            } else {
+                break;
             }
         }
-        if (xcb_connection_has_error(link) != 0) {
+        const bool whole = done == out.size();
+        out.clear();
+        return whole;
+    }
+
+    void flush()
+    {
+        if (!write(true)) {
             lost();
+        }
+    }
+
+    // Waits until the server has answered every request sent so far, reading what it sends.
+    void roundTrip()
+    {
+        wire::appendGetInputFocus(out);
+        flush();
+        const std::uint64_t wanted = replies + 1;
+        while (replies < wanted) {
+            pollfd answer{socket, POLLIN, 0};
+            if (poll(&answer, 1, -1) < 0 && errno != EINTR) {
+                lost();
+            }
+            readLink();
+        }
+    }
+
+    // A resource id for a new segment: one that no image holds. At most two images live at once (the old
+    // and the new picture of a resize), so three ids past the GC's suffice.
+    std::uint32_t segmentId() const
+    {
+        for (std::uint32_t k = 2;; ++k) {
+            const std::uint32_t id = idBase | (k * idStep);
+            if (std::none_of(images.begin(), images.end(), [id](const Image& i) { return i.segment == id; })) {
+                return id;
+            }
         }
     }
 
@@ -172,17 +270,24 @@ struct X11Presenter::State {
             throw std::bad_alloc();
         }
         // The one wait for the server: whether it could attach. It comes with a resize only, which is rare.
-        const xcb_shm_seg_t segment = xcb_generate_id(link);
-        const XcbPtr<xcb_generic_error_t> refusal{
-            xcb_request_check(link, xcb_shm_attach_checked(link, segment, static_cast<std::uint32_t>(id), 1))};
+        const std::uint32_t segment = segmentId();
+        wire::appendShmAttach(out, shmOpcode, segment, static_cast<std::uint32_t>(id));
+        attaching = true;
+        attachRefused = false;
+        try {
+            roundTrip();
+        } catch (...) {
+            attaching = false;
+            shmctl(id, IPC_RMID, nullptr);
+            shmdt(address);
+            throw;
+        }
+        attaching = false;
         // Marked for removal now, so the segment goes away with the last side that lets go of it, however
         // the program ends.
         shmctl(id, IPC_RMID, nullptr);
-        if (refusal != nullptr || xcb_connection_has_error(link) != 0) {
+        if (attachRefused) {
             shmdt(address);
-            if (xcb_connection_has_error(link) != 0) {
-                lost();
-            }
             sharing = false;
             return nullptr;
         }
@@ -209,8 +314,8 @@ struct X11Presenter::State {
         if (at->segment != 0) {
             // The server reads the segment for no request after this one: every put from it went before on
             // the same connection. It keeps its own attachment until then, so the memory outlives our view.
-            xcb_shm_detach(link, at->segment);
-            xcb_flush(link);
+            wire::appendShmDetach(out, shmOpcode, at->segment);
+            write(false);  // a broken connection shows at the next present
             shmdt(at->pixels);
         } else {
             at->image->data = nullptr;
@@ -266,6 +371,9 @@ std::unique_ptr<X11Presenter> X11Presenter::create(void* displayHandle, unsigned
     state->depth = attributes.depth;
     state->gc = XCreateGC(display, window, 0, nullptr);
     state->openLink();
+    if (state->link != nullptr) {
+        state->flush();
+    }
     return std::unique_ptr<X11Presenter>(new X11Presenter(std::move(state)));
 }
 
@@ -290,18 +398,24 @@ void X11Presenter::present(const Framebuffer& picture, std::span<const Rect> reg
     }
     const auto at = s.find(picture.pixels());
     if (at != s.images.end() && at->segment != 0) {
+        wire::ShmPut put;
+        put.drawable = static_cast<std::uint32_t>(s.window);
+        put.gc = s.linkGc;
+        put.totalWidth = static_cast<std::uint16_t>(at->width);
+        put.totalHeight = static_cast<std::uint16_t>(at->height);
+        put.depth = static_cast<std::uint8_t>(s.depth);
+        put.segment = at->segment;
         for (const Rect& r : regions) {
-            xcb_shm_put_image(s.link, static_cast<xcb_drawable_t>(s.window), s.linkGc,
-                              static_cast<std::uint16_t>(at->width), static_cast<std::uint16_t>(at->height),
-                              static_cast<std::uint16_t>(r.x), static_cast<std::uint16_t>(r.y),
-                              static_cast<std::uint16_t>(r.w), static_cast<std::uint16_t>(r.h),
-                              static_cast<std::int16_t>(r.x), static_cast<std::int16_t>(r.y),
-                              static_cast<std::uint8_t>(s.depth), XCB_IMAGE_FORMAT_Z_PIXMAP, 0, at->segment, 0);
+            put.x = static_cast<std::int16_t>(r.x);
+            put.y = static_cast<std::int16_t>(r.y);
+            put.width = static_cast<std::uint16_t>(r.w);
+            put.height = static_cast<std::uint16_t>(r.h);
+            wire::appendShmPutImage(s.out, s.shmOpcode, put);
         }
-        if (xcb_flush(s.link) <= 0) {
-            s.lost();
+        s.flush();
+        if (!s.watched) {
+            s.readLink();
         }
-        s.takeReplies();
         return;
     }
     XImage* image = nullptr;
@@ -325,6 +439,23 @@ void X11Presenter::present(const Framebuffer& picture, std::span<const Rect> reg
         XDestroyImage(image);
     }
     XFlush(s.display);
+}
+
+int X11Presenter::connection() const
+{
+    return state_->link != nullptr ? state_->socket : -1;
+}
+
+void X11Presenter::watched()
+{
+    state_->watched = true;
+}
+
+void X11Presenter::readConnection()
+{
+    if (state_->link != nullptr) {
+        state_->readLink();
+    }
 }
 
 std::uint32_t* X11Presenter::allocate(int width, int height)

@@ -28,6 +28,13 @@ public:
     // asks it anything. A picture whose pixels this presenter did not allocate goes as plain requests.
     void present(const Framebuffer& picture, std::span<const Rect> regions) override;
 
+    // The presenter's own X connection, which the host is to watch for what the server sends (errors,
+    // mostly); -1 where there is none. Once the host has said it watches it, the presenter reads it only
+    // when told to; otherwise after every present.
+    int connection() const;
+    void watched();
+    void readConnection();
+
     // A shared-memory image of the size (or heap memory, without shared memory). Attaching a segment is the
     // one request that waits for the server's answer; a failure to attach turns shared memory off for good.
     std::uint32_t* allocate(int width, int height) override;
