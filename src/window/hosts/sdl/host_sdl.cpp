@@ -27,8 +27,10 @@
 #include <utility>
 #include <vector>
 
-#include <poll.h>
+#include <fcntl.h>
 #include <pthread.h>
+#include <unistd.h>
+#include <cerrno>
 #include <csignal>
 
 namespace zarvo::sdl {
@@ -96,10 +98,11 @@ struct Host {
     // found no event. While no request has gone out since, nothing can wait unseen in Xlib's or SDL's
     // queues, and the wait sleeps on the connection without a look at them first.
     std::optional<unsigned long> drainedAt;
-    // The signal mask the wait sleeps with. SIGINT and SIGTERM, which SDL turns into a quit event, are
-    // blocked everywhere else once the host sleeps on the X connection itself: one that came during a tick
-    // would otherwise sit in SDL's queue, unseen until the server next sent something.
-    sigset_t waitMask{};
+    // The signals the wait sleeps for, blocked everywhere else: SIGIO, which the kernel sends this thread
+    // when the server has sent something on SDL's connection or the presenter's, and SIGINT and SIGTERM
+    // where SDL would turn them into a quit event. Taken in the wait, a quit signal cannot sit in SDL's queue unseen
+    // until the server next sent something.
+    sigset_t wakeSignals{};
     Session session;  // SDL on X11 never reports a minimised window as 0 x 0, so it is never "minimised"
 
     PresentSink& target()
@@ -126,6 +129,45 @@ std::pair<int, int> takeFramebuffer(Host& host)
     return {host.sink.surface->w, host.sink.surface->h};
 }
 
+// Makes the descriptor send this thread SIGIO whenever something arrives on it, or stop doing so.
+bool signalOnInput(int fd, bool on)
+{
+    const f_owner_ex owner{F_OWNER_TID, gettid()};
+    const int flags = fcntl(fd, F_GETFL);
+    return flags != -1 && fcntl(fd, F_SETOWN_EX, &owner) == 0 &&
+           fcntl(fd, F_SETFL, on ? flags | O_ASYNC : flags & ~O_ASYNC) == 0;
+}
+
+// Makes SDL's X connection and the presenter's (-1: none) wake this thread with SIGIO whenever the server
+// sends something, so that the wait can sleep on signals alone: a signal wait costs what a plain sleep
+// does, a poll on the sockets a fifth more. False, with nothing changed, where a connection cannot signal:
+// SDL then waits itself.
+bool watchConnections(Host& host, int sdlConnection, int presenterConnection)
+{
+    sigemptyset(&host.wakeSignals);
+    sigaddset(&host.wakeSignals, SIGIO);
+    // SDL handles a quit signal only where it was not ignored when SDL started; one that is ignored stays
+    // so, rather than pending in the mask and ending the program.
+    for (const int quit : {SIGINT, SIGTERM}) {
+        struct sigaction action {};
+        if (sigaction(quit, nullptr, &action) == 0 && action.sa_handler != SIG_IGN) {
+            sigaddset(&host.wakeSignals, quit);
+        }
+    }
+    // Blocked first: SIGIO's default is to end the process.
+    sigset_t before{};
+    pthread_sigmask(SIG_BLOCK, &host.wakeSignals, &before);
+    if (signalOnInput(sdlConnection, true) && (presenterConnection < 0 || signalOnInput(presenterConnection, true))) {
+        return true;
+    }
+    signalOnInput(sdlConnection, false);
+    if (presenterConnection >= 0) {
+        signalOnInput(presenterConnection, false);
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return false;
+}
+
 // On X11, a presenter of the program's own for the window SDL made, with the picture moved into its
 // images; none where SDL's window is not an X window or its visual is not one the presenter draws on.
 void takeX11Presenter(Host& host)
@@ -137,13 +179,13 @@ void takeX11Presenter(Host& host)
     }
     // SDL hands out the window system's handles in a union that `subsystem` selects.
     const auto& x11 = info.info.x11;  // NOLINT(cppcoreguidelines-pro-type-union-access)
-    host.xDisplay = x11.display;
-    sigset_t quitSignals{};
-    sigemptyset(&quitSignals);
-    sigaddset(&quitSignals, SIGINT);
-    sigaddset(&quitSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &quitSignals, &host.waitMask);
     host.x11 = X11Presenter::create(x11.display, x11.window);
+    if (watchConnections(host, ConnectionNumber(x11.display), host.x11 ? host.x11->connection() : -1)) {
+        host.xDisplay = x11.display;
+        if (host.x11) {
+            host.x11->watched();
+        }
+    }
     host.session.app().picture.usePixelStore(host.x11.get());
 }
 
@@ -161,7 +203,7 @@ bool pollEvent(Host& host, SDL_Event& event)
 }
 
 // The next event, waiting for it until the next tick is due; false when the deadline came first. On X11 the
-// host sleeps on the X connection itself and lets SDL read it only when the server has sent something:
+// host sleeps until the X connection signals and lets SDL read it only when the server has sent something:
 // SDL's own wait runs its whole event pump on every wake-up, which costs more than the tick does.
 bool nextEvent(Host& host, SDL_Event& event)
 {
@@ -180,14 +222,24 @@ bool nextEvent(Host& host, SDL_Event& event)
     }
     if (drained || XEventsQueued(host.xDisplay, QueuedAfterReading) == 0) {
         const TickSchedule::Duration left = host.session.app().schedule.untilNext(Clock::now());
-        pollfd connection{ConnectionNumber(host.xDisplay), POLLIN, 0};
         const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
         const timespec timeout{static_cast<time_t>(seconds.count()), static_cast<long>((left - seconds).count())};
-        // The quit signals come in only here, where they end the wait at once.
-        if (ppoll(&connection, 1, &timeout, &host.waitMask) == 0) {
-            return false;
+        // A SIGIO from before the last read of the connection only makes the pump find nothing.
+        const int signal = sigtimedwait(&host.wakeSignals, nullptr, &timeout);
+        if (signal == SIGINT || signal == SIGTERM) {
+            // What SDL's own handler would have queued.
+            event = SDL_Event{};
+            event.quit = SDL_QuitEvent{SDL_QUIT, SDL_GetTicks()};
+            return true;
         }
-        // Readable, closed, or a signal (SDL turns SIGINT and SIGTERM into a quit event): the pump finds out.
+        if (signal == -1 && errno == EAGAIN) {
+            return false;  // the deadline came first
+        }
+        // The server sent something or closed a connection (or another signal broke in): the presenter reads
+        // its own, and the pump finds out about SDL's.
+        if (host.x11) {
+            host.x11->readConnection();
+        }
     }
     return pollEvent(host, event);
 }
