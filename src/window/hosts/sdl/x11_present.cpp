@@ -95,6 +95,9 @@ struct X11Presenter::State {
             return;
         }
         link = c;
+        // Errors on this connection are reported through SDL's display, whose Xlib knows nothing of MIT-SHM
+        // unless told: told, it names the extension's own error (a bad segment) in its error table's words.
+        XInitExtension(display, "MIT-SHM");
         socket = xcb_get_file_descriptor(c);  // non-blocking, as xcb keeps it
         shmOpcode = shm->major_opcode;
         idBase = setup->resource_id_base;

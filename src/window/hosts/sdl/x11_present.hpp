@@ -24,8 +24,8 @@ public:
     X11Presenter& operator=(X11Presenter&&) = delete;
     ~X11Presenter() override;
 
-    // Puts each region to the window and flushes the connection once; it neither waits for the server nor
-    // asks it anything. A picture whose pixels this presenter did not allocate goes as plain requests.
+    // Puts each region to the window, all in one write; it neither waits for the server nor asks it
+    // anything. A picture whose pixels this presenter did not allocate goes as plain requests.
     void present(const Framebuffer& picture, std::span<const Rect> regions) override;
 
     // The presenter's own X connection, which the host is to watch for what the server sends (errors,
