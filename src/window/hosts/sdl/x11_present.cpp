@@ -22,7 +22,6 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <new>
 #include <vector>
@@ -64,7 +63,7 @@ struct X11Presenter::State {
     // untouched, so the host need not look at it afterwards. Nothing comes back on it but errors, the
     // replies to the presenter's own checks and the events the server sends every client.
     xcb_connection_t* link = nullptr;  // owns the socket; no xcb call is made on it after it is opened
-    int socket = -1;
+    int socket = -1;                   // the link's, while there is one
     std::uint8_t shmOpcode = 0;
     std::uint32_t idBase = 0;  // the connection's resource ids: idBase | k * idStep
     std::uint32_t idStep = 0;
@@ -446,7 +445,7 @@ void X11Presenter::present(const Framebuffer& picture, std::span<const Rect> reg
 
 int X11Presenter::connection() const
 {
-    return state_->link != nullptr ? state_->socket : -1;
+    return state_->socket;  // -1 until the connection is open
 }
 
 void X11Presenter::watched()
@@ -456,7 +455,7 @@ void X11Presenter::watched()
 
 void X11Presenter::readConnection()
 {
-    if (state_->link != nullptr) {
+    if (state_->socket >= 0) {
         state_->readLink();
     }
 }
