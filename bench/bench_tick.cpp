@@ -1,8 +1,8 @@
 // Cost of one timer tick (126 paints and the moves between them) on a window-sized in-memory picture.
-#include "chain/frm.hpp"
-#include "paint/paint.hpp"
-#include "window/framebuffer.hpp"
-#include "window/runtime.hpp"
+#include "core/frm.hpp"
+#include "core/paint.hpp"
+#include "core/framebuffer.hpp"
+#include "core/runtime.hpp"
 
 #include <benchmark/benchmark.h>
 

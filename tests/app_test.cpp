@@ -1,6 +1,6 @@
 // What every host drives: the tick schedule's deadlines and App's calls.
-#include "window/hosts/app.hpp"
-#include "window/hosts/tick_schedule.hpp"
+#include "host/app.hpp"
+#include "host/tick_schedule.hpp"
 
 #include <gtest/gtest.h>
 

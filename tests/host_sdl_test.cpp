@@ -1,7 +1,7 @@
 // The Linux host's translation of SDL events into the core's values, and its copy of the picture into
 // SDL surfaces of different pixel formats. Needs no display: events and surfaces are made in memory.
-#include "window/hosts/sdl/host_sdl.hpp"
-#include "window/hosts/sdl/input_sdl.hpp"
+#include "platform/x11/host_sdl.hpp"
+#include "platform/x11/input_sdl.hpp"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

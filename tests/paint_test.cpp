@@ -1,6 +1,6 @@
 // The painter and the hexadecimal decoder, against a literal text-route reference.
-#include "paint/paint.hpp"
-#include "window/framebuffer.hpp"
+#include "core/paint.hpp"
+#include "core/framebuffer.hpp"
 
 #include <gtest/gtest.h>
 

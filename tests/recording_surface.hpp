@@ -1,7 +1,7 @@
 // A drawing surface for tests that records every pixel read and write in order, over a framebuffer.
 #pragma once
 
-#include "window/framebuffer.hpp"
+#include "core/framebuffer.hpp"
 
 #include <vector>
 

@@ -1,5 +1,5 @@
 // The runtime layer: the generator and the text helpers.
-#include "window/runtime.hpp"
+#include "core/runtime.hpp"
 
 #include <gtest/gtest.h>
 

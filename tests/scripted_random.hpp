@@ -2,7 +2,7 @@
 // test can check which draws happen in which order.
 #pragma once
 
-#include "window/runtime.hpp"
+#include "core/runtime.hpp"
 
 #include <cstddef>
 #include <string>

@@ -1,8 +1,8 @@
 // The policy every host follows: the start, what each event does, which regions reach the window, the wait
 // for the next tick, and the run-time error path. A sink that records what it is handed stands in for
 // a window.
-#include "window/hosts/failure.hpp"
-#include "window/hosts/session.hpp"
+#include "host/failure.hpp"
+#include "host/session.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The in-memory drawing surface: pixel rule, edges, clearing, resizing and damage.
-#include "window/framebuffer.hpp"
+#include "core/framebuffer.hpp"
 
 #include <gtest/gtest.h>
 

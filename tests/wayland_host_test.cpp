@@ -1,10 +1,10 @@
 // The Wayland host's parts that need no compositor: which display the window opens on, the translation of
 // buttons, modifier names, keys and configure sizes, the bounded region lists that say what each buffer
 // and the compositor still have to receive, and the frame's parts and pixels.
-#include "window/hosts/wayland/frame_look.hpp"
-#include "window/hosts/wayland/input_wayland.hpp"
-#include "window/hosts/wayland/wayland_present.hpp"
-#include "window/hosts/wayland/wayland_probe.hpp"
+#include "platform/wayland/frame_look.hpp"
+#include "platform/wayland/input_wayland.hpp"
+#include "platform/wayland/wayland_present.hpp"
+#include "platform/wayland/wayland_probe.hpp"
 
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>

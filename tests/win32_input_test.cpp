@@ -1,5 +1,5 @@
 // The Windows host's translation of window messages, on any machine: messages are plain integers here.
-#include "window/hosts/win32/input_win32.hpp"
+#include "platform/win32/input_win32.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Size reports of a window: which ones reset the chain, and the picture across minimising and restoring.
-#include "window/hosts/window_sizing.hpp"
+#include "host/window_sizing.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The X11 presenter's own requests and its reading of the server's packets, checked against xcb's
 // description of the protocol's layouts. Needs no display.
-#include "window/hosts/sdl/x11_wire.hpp"
+#include "platform/x11/x11_wire.hpp"
 
 #include <gtest/gtest.h>
 #include <xcb/shm.h>

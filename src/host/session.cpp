@@ -1,0 +1,72 @@
+// The shared host policy: start, events, presentation and the wait for the next tick.
+#include "host/session.hpp"
+
+#include <chrono>
+
+namespace zarvo {
+
+void Session::shown(PresentSink& sink, int width, int height, bool minimised, TimePoint now)
+{
+    sizing_.report(app_, width, height, minimised);
+    shown_ = true;
+    showAll_ = true;
+    present(sink);
+    app_.schedule.start(now);
+}
+
+bool Session::handle(const HostEvent& event, TimePoint now)
+{
+    if (ending_) {
+        return false;
+    }
+    switch (event.kind) {
+    case HostEvent::Kind::none: break;
+    case HostEvent::Kind::quit: ending_ = true; break;
+    case HostEvent::Kind::resized:
+        // A reset may give the picture a new size or new contents, and a window whose size was reported may
+        // have a new framebuffer even when the size came back to what it was: all of it is shown again.
+        if (shown_) {
+            sizing_.report(app_, event.width, event.height, event.minimised);
+            showAll_ = true;
+        }
+        break;
+    case HostEvent::Kind::exposed: showAll_ = true; break;
+    case HostEvent::Kind::tick: tick(now); break;
+    case HostEvent::Kind::mouseDown: app_.mouseDown(event.button, event.modifiers, event.x, event.y); break;
+    case HostEvent::Kind::keyDown:
+        ending_ = app_.keyDown(event.keyCode, event.modifiers) == KeyOutcome::endProgram;
+        break;
+    }
+    return !ending_;
+}
+
+void Session::tick(TimePoint now)
+{
+    if (shown_ && !ending_) {
+        app_.tickIfDue(now);
+    }
+}
+
+void Session::present(PresentSink& sink)
+{
+    Framebuffer& picture = app_.picture;
+    if (!showAll_ && !picture.damaged()) {
+        return;
+    }
+    regions_.clear();
+    picture.takeDamage([this](Rect r) { regions_.push_back(r); });
+    if (showAll_) {
+        regions_.assign(1, Rect{0, 0, picture.width(), picture.height()});
+        showAll_ = false;
+    }
+    if (!regions_.empty() && regions_.front().w > 0 && regions_.front().h > 0) {
+        sink.present(picture, regions_);
+    }
+}
+
+int Session::millisecondsToNextTick(TimePoint now) const
+{
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(app_.schedule.untilNext(now)).count());
+}
+
+}  // namespace zarvo

@@ -1,0 +1,59 @@
+// The policy every host follows, in one place: the order of the start (first show, then the first reset,
+// then the tick schedule), what each event does, which parts of the picture reach the window (the damage,
+// or all of it after a size report or an exposure), and how long to wait for the next tick. A host translates
+// its platform's events into HostEvent, calls handle and present, and writes a PresentSink.
+#pragma once
+
+#include "host/app.hpp"
+#include "host/event.hpp"
+#include "host/present_sink.hpp"
+#include "host/window_sizing.hpp"
+
+#include <vector>
+
+namespace zarvo {
+
+class Session {
+public:
+    using TimePoint = TickSchedule::TimePoint;
+
+    explicit Session(Colour background = 0) : app_(background) {}
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    Session(Session&&) = delete;
+    Session& operator=(Session&&) = delete;
+    ~Session() = default;
+
+    // The window is on the screen now with a client area of width x height: the chain's first reset, all
+    // of the picture to the sink, and then the schedule starts, its first tick one interval after now.
+    void shown(PresentSink& sink, int width, int height, bool minimised, TimePoint now);
+    bool isShown() const { return shown_; }
+
+    // One event. Size reports before the first show, ticks before it and every event once the program is
+    // ending change nothing. Returns false when the program is to end: the window was closed, or Escape.
+    [[nodiscard]] bool handle(const HostEvent& event, TimePoint now);
+    // The timer: the tick runs if it is due (and the window has been shown).
+    void tick(TimePoint now);
+    // The program is ending (a quit or Escape was handled): the logic handles no further event.
+    bool ending() const { return ending_; }
+
+    // Brings the window up to date: hands the sink the regions that changed, or the whole picture after a
+    // size report or an exposure; nothing when nothing changed or the picture is empty.
+    void present(PresentSink& sink);
+
+    // Whole milliseconds until the next tick, rounded up so a wait of that long never ends before it.
+    int millisecondsToNextTick(TimePoint now) const;
+
+    App& app() { return app_; }
+    const App& app() const { return app_; }
+
+private:
+    App app_;
+    WindowSizing sizing_;
+    bool shown_ = false;
+    bool ending_ = false;
+    bool showAll_ = false;       // the whole picture must reach the window (a reset, an exposure)
+    std::vector<Rect> regions_;  // the regions of the last present, kept to reuse its storage
+};
+
+}  // namespace zarvo

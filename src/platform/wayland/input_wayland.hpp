@@ -1,0 +1,38 @@
+// The Wayland host's translation of the compositor's input and configure events into the shared layer's
+// terms, as plain functions of plain values so it is tested without a compositor.
+#pragma once
+
+#include "host/event.hpp"
+
+#include <cstdint>
+#include <functional>
+
+namespace zarvo::wl {
+
+// A wl_pointer button (the kernel's input event code): left, right, middle; every other one is `other`.
+PointerButton pointerButton(std::uint32_t code);
+
+// The modifier bit set (Shift 1, Ctrl 2, Alt 4) from the keymap's modifier names: `active` says whether the
+// modifier of that name is in effect. Lock keys, AltGr and the logo key play no part.
+std::int16_t modifiers(const std::function<bool(const char* name)>& active);
+
+// A key symbol as the virtual key code the core takes (27 is Escape); 0 for a key without one.
+std::int16_t virtualKey(std::uint32_t keysym);
+
+// The client area a configure event asks for. The compositor names a size when it maximises the window or
+// the user drags its frame, and leaves the size to the window (0 x 0, or none) when it opens or goes back
+// to floating: then the window takes the size it last had while floating, 503 x 380 at first.
+class ConfigureSizing {
+public:
+    struct Size {
+        int width;
+        int height;
+    };
+    // given: whether the compositor named a size; floating: neither maximised, fullscreen nor tiled.
+    Size configure(bool given, int width, int height, bool floating);
+
+private:
+    Size floating_{kInitialWidth, kInitialHeight};
+};
+
+}  // namespace zarvo::wl

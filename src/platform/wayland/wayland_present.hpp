@@ -1,0 +1,99 @@
+// Presentation on Wayland without OpenGL: the picture goes into two shared-memory buffers (wl_shm) on the
+// window's surface; only the changed regions are copied and damaged, and a buffer is written again only
+// once the compositor has released it. Nothing here waits for the compositor.
+#pragma once
+
+#include "host/present_sink.hpp"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+struct wl_buffer;
+struct wl_display;
+struct wl_event_queue;
+struct wl_shm;
+struct wl_shm_pool;
+struct wl_surface;
+
+namespace zarvo::wl {
+
+// Regions still to be brought somewhere (a buffer, or the compositor's damage). Its capacity is fixed at
+// construction: when it is full, the regions collapse into the one rectangle around them all, so keeping
+// it never allocates.
+class RegionList {
+public:
+    explicit RegionList(std::size_t capacity);
+
+    void add(Rect r);
+    void clear() { rects_.clear(); }
+    std::span<const Rect> regions() const { return rects_; }
+
+private:
+    std::vector<Rect> rects_;
+    std::size_t capacity_;
+};
+
+// Reports a failed connection to the compositor (it stopped, closed the connection or refused a request)
+// in one line and ends the process with status 1 at once, as a lost X server does: no destructor runs and
+// nothing more is asked of the compositor.
+[[noreturn]] void endOnBrokenConnection(wl_display* display);
+
+// A pool of `bytes` of fresh shared memory (a memfd of that name) for the compositor, mapped here at `map`;
+// raises a runtime error when the system refuses it.
+wl_shm_pool* createPool(wl_shm* shm, const char* name, std::size_t bytes, void*& map);
+
+class WaylandPresent final : public PresentSink {
+public:
+    // The surface is the window's (version 4 or later takes damage in buffer coordinates). The shared-memory
+    // global is bound on an event queue of its own (one round trip on that queue, here and never again),
+    // so the buffers' release events are taken in by present() alone, never by the host's event handling.
+    WaylandPresent(wl_display* display, wl_surface* surface);
+    ~WaylandPresent() override;
+    WaylandPresent(const WaylandPresent&) = delete;
+    WaylandPresent& operator=(const WaylandPresent&) = delete;
+    WaylandPresent(WaylandPresent&&) = delete;
+    WaylandPresent& operator=(WaylandPresent&&) = delete;
+
+    void present(const Framebuffer& picture, std::span<const Rect> regions) override;
+
+    // Whether the last buffer committed has that size: only then may the window's surface be committed
+    // again without a picture (after a configure the next commit must carry the new size).
+    bool shows(int width, int height) const { return committedWidth_ == width && committedHeight_ == height; }
+
+    // When the connection to the compositor has failed (it stopped, closed the connection or refused a
+    // request), reports it in one line and ends the process with status 1, as a lost X server does.
+    void checkConnection() const;
+
+private:
+    struct Buffer {
+        wl_buffer* buffer = nullptr;
+        std::uint32_t* pixels = nullptr;
+        bool busy = false;  // attached and not yet released by the compositor
+        RegionList stale;   // what changed in the picture since this buffer was last written
+    };
+
+    void allocate(int width, int height);
+    void releaseStorage();
+    Buffer* freeBuffer();
+    void readReleases();
+
+    wl_display* display_;
+    wl_surface* surface_;  // the window's, where the picture is shown
+    wl_event_queue* queue_ = nullptr;
+    wl_shm* shm_ = nullptr;
+    bool damageBuffer_ = false;  // our surface takes damage in buffer coordinates (wl_surface version 4)
+    int width_ = 0;
+    int height_ = 0;
+    wl_shm_pool* pool_ = nullptr;
+    void* map_ = nullptr;
+    std::size_t mapBytes_ = 0;
+    std::array<Buffer, 2> buffers_;
+    RegionList uncommitted_;  // damage the compositor has not been told of yet
+    int committedWidth_ = 0;
+    int committedHeight_ = 0;
+};
+
+}  // namespace zarvo::wl

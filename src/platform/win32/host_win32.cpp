@@ -1,0 +1,309 @@
+// The Windows host: the window "Zarvo1" with a 503 x 380 client area, the picture shown from a DIB section,
+// the 50 ms timer, and window messages handed to the shared layer through their translation.
+#include <windows.h>
+
+#include "platform/win32/host_win32.hpp"
+
+#include "host/failure.hpp"
+#include "host/session.hpp"
+#include "platform/win32/input_win32.hpp"
+
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace {
+
+namespace win = zarvo::win32;
+using Clock = zarvo::TickSchedule::Clock;
+
+// The translation's constants are Windows' own.
+static_assert(win::kWmSize == WM_SIZE && win::kWmTimer == WM_TIMER && win::kWmKeyDown == WM_KEYDOWN &&
+              win::kWmSysKeyDown == WM_SYSKEYDOWN && win::kWmLButtonDown == WM_LBUTTONDOWN &&
+              win::kWmRButtonDown == WM_RBUTTONDOWN && win::kWmMButtonDown == WM_MBUTTONDOWN &&
+              win::kWmXButtonDown == WM_XBUTTONDOWN);
+static_assert(win::kSizeRestored == SIZE_RESTORED && win::kSizeMinimized == SIZE_MINIMIZED &&
+              win::kSizeMaximized == SIZE_MAXIMIZED && win::kSizeMaxShow == SIZE_MAXSHOW &&
+              win::kSizeMaxHide == SIZE_MAXHIDE);
+static_assert(win::kMkShift == MK_SHIFT && win::kMkControl == MK_CONTROL && win::kVkShift == VK_SHIFT &&
+              win::kVkControl == VK_CONTROL && win::kVkMenu == VK_MENU);
+
+constexpr int kIconResource = 1;  // the icon in zarvo1.rc
+constexpr wchar_t kClassName[] = L"Zarvo1Window";
+
+// The picture as the window shows it: a top-down 32-bit DIB section of the picture's size, selected into a
+// memory device context, whose words have the picture's layout (0x00RRGGBB). WM_PAINT copies from it; it
+// goes with the window (WM_DESTROY).
+class DibSink final : public zarvo::PresentSink {
+public:
+    void present(const zarvo::Framebuffer& picture, std::span<const zarvo::Rect> regions) override
+    {
+        if (picture.width() != width_ || picture.height() != height_) {
+            remake(picture.width(), picture.height());
+        }
+        GdiFlush();  // GDI is done with the bits before they change
+        const auto width = static_cast<std::size_t>(picture.width());
+        for (const zarvo::Rect& r : regions) {
+            for (int y = r.y; y < r.y + r.h; ++y) {
+                const std::size_t row = static_cast<std::size_t>(y) * width + static_cast<std::size_t>(r.x);
+                std::memcpy(bits_ + row, picture.pixels() + row, static_cast<std::size_t>(r.w) * sizeof(std::uint32_t));
+            }
+            const RECT rect{r.x, r.y, r.x + r.w, r.y + r.h};
+            InvalidateRect(hwnd, &rect, FALSE);
+        }
+    }
+    HDC dc() const { return dc_; }
+    void release()
+    {
+        if (dc_ != nullptr) {
+            SelectObject(dc_, previous_);
+            DeleteDC(dc_);
+        }
+        if (bitmap_ != nullptr) {
+            DeleteObject(bitmap_);
+        }
+        dc_ = nullptr;
+        bitmap_ = nullptr;
+        bits_ = nullptr;
+        width_ = 0;
+        height_ = 0;
+    }
+
+    HWND hwnd = nullptr;
+
+private:
+    // A DIB section of width x height (both above 0: a picture presented is never empty).
+    void remake(int width, int height)
+    {
+        release();
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // negative: top row first, as the picture stores it
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        HDC screen = GetDC(hwnd);
+        void* bits = nullptr;
+        bitmap_ = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        dc_ = CreateCompatibleDC(screen);
+        ReleaseDC(hwnd, screen);
+        if (bitmap_ == nullptr || dc_ == nullptr || bits == nullptr) {
+            release();
+            zarvo::raiseRuntimeError("out of memory: the window's picture cannot be created");
+        }
+        previous_ = SelectObject(dc_, bitmap_);
+        bits_ = static_cast<std::uint32_t*>(bits);
+        width_ = width;
+        height_ = height;
+    }
+
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+    std::uint32_t* bits_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+// Everything the host keeps, owned by run and reached from the window through GWLP_USERDATA.
+struct Host {
+    explicit Host(zarvo::Colour background) : session(background) {}
+
+    zarvo::Session session;
+    DibSink sink;
+    std::exception_ptr failure;  // what ends the program, reported once no handler can run any more
+};
+
+std::wstring widen(std::string_view text)
+{
+    const int size = static_cast<int>(text.size());
+    const int n = size > 0 ? MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0) : 0;
+    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) {
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), n);
+    }
+    return out;
+}
+
+// The background is the colour scheme's menu-text colour. A COLORREF is 0x00BBGGRR, a colour value too.
+zarvo::Colour schemeBackground()
+{
+    return static_cast<zarvo::Colour>(GetSysColor(COLOR_MENUTEXT));
+}
+
+// The timer is re-armed after every tick for the time left before the next one: the schedule keeps the
+// deadlines, so a late message costs no tick in the long run.
+void armTimer(const Host& host, HWND hwnd)
+{
+    const int left = host.session.millisecondsToNextTick(Clock::now());
+    const auto ms = static_cast<UINT>(left < static_cast<int>(USER_TIMER_MINIMUM) ? USER_TIMER_MINIMUM : left);
+    if (SetTimer(hwnd, win::kTickTimer, ms, nullptr) == 0) {
+        zarvo::raiseRuntimeError("the timer cannot be set");
+    }
+}
+
+win::HeldKeys heldKeys()
+{
+    return {GetKeyState(win::kVkShift) < 0, GetKeyState(win::kVkControl) < 0, GetKeyState(win::kVkMenu) < 0};
+}
+
+// One message for the window. Returns true with its result in `result` when the message was handled.
+bool handle(Host& host, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
+{
+    result = 0;
+    switch (msg) {
+    case WM_ERASEBKGND:
+        result = 1;  // the DIB section covers the whole client area
+        return true;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        if (dc != nullptr && host.sink.dc() != nullptr) {
+            const RECT& r = ps.rcPaint;
+            BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, host.sink.dc(), r.left, r.top, SRCCOPY);
+        }
+        EndPaint(hwnd, &ps);
+        return true;
+    }
+    case WM_SYSCOLORCHANGE: host.session.app().picture.setBackground(schemeBackground()); return false;
+    case WM_DESTROY:
+        KillTimer(hwnd, win::kTickTimer);
+        host.sink.release();
+        PostQuitMessage(host.failure ? 1 : 0);
+        return true;
+    default: break;
+    }
+    const zarvo::HostEvent in = win::translate(msg, wp, lp, heldKeys());
+    if (in.kind == zarvo::HostEvent::Kind::none) {
+        return msg == WM_SIZE;  // a size report for another window's sake is handled all the same
+    }
+    if (!host.session.handle(in, Clock::now())) {
+        PostQuitMessage(0);  // Escape: the program ends at once
+        return true;
+    }
+    host.session.present(host.sink);
+    if (in.kind == zarvo::HostEvent::Kind::tick) {
+        armTimer(host, hwnd);
+    }
+    result = msg == WM_XBUTTONDOWN ? TRUE : 0;
+    // Alt combinations keep their meaning for the window (Alt+F4 closes it, Alt+Space opens its menu).
+    return msg != WM_SYSKEYDOWN;
+}
+
+// A run-time error ends the program: the window goes and the message loop ends with a non-zero status.
+void fail(Host& host, HWND hwnd)
+{
+    if (!host.failure) {
+        host.failure = std::current_exception();
+    }
+    KillTimer(hwnd, win::kTickTimer);
+    DestroyWindow(hwnd);
+}
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lp);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        static_cast<Host*>(create->lpCreateParams)->sink.hwnd = hwnd;
+    }
+    auto* host = reinterpret_cast<Host*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (host == nullptr) {
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    // No exception may cross back into the system's frames: each one is kept and ends the program.
+    try {
+        LRESULT result = 0;
+        if ((host->session.ending() || host->failure) && msg != WM_DESTROY && msg != WM_PAINT) {
+            return DefWindowProcW(hwnd, msg, wp, lp);  // the program is ending: the logic runs no more
+        }
+        if (handle(*host, hwnd, msg, wp, lp, result)) {
+            return result;
+        }
+    } catch (...) {
+        fail(*host, hwnd);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+namespace zarvo::win32 {
+
+void showError(const Failure& failure)
+{
+    const std::wstring text = L"Run-time error:\n\n" + widen(failure.what);
+    MessageBoxW(nullptr, text.c_str(), widen(zarvo::kCaption).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+int run(HINSTANCE instance, int show)
+{
+    auto host = std::make_unique<Host>(schemeBackground());
+
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = instance;
+    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kClassName;
+    if (RegisterClassExW(&wc) == 0) {
+        zarvo::raiseRuntimeError("the window class cannot be registered");
+    }
+
+    // The window's outer size for a client area of 503 x 380.
+    constexpr DWORD style = WS_OVERLAPPEDWINDOW;
+    RECT frame{0, 0, zarvo::kInitialWidth, zarvo::kInitialHeight};
+    AdjustWindowRectEx(&frame, style, FALSE, 0);
+    const std::wstring caption = widen(zarvo::kCaption);
+    HWND hwnd =
+        CreateWindowExW(0, kClassName, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                        frame.bottom - frame.top, nullptr, nullptr, instance, host.get());
+    if (hwnd == nullptr) {
+        zarvo::raiseRuntimeError("the window cannot be created");
+    }
+
+    // From here on a failure is a run-time error like any other: it ends the program through the window.
+    // The first show, then the chain's first reset for the size the window shows, then the timer.
+    try {
+        ShowWindow(hwnd, show);
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        host->session.shown(host->sink, client.right - client.left, client.bottom - client.top, IsIconic(hwnd) != FALSE,
+                            Clock::now());
+        armTimer(*host, hwnd);
+        UpdateWindow(hwnd);
+    } catch (...) {
+        fail(*host, hwnd);
+    }
+
+    MSG msg{};
+    BOOL got = 0;
+    while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    // After Escape the window is still there until the process ends; it must not reach the host any more.
+    if (IsWindow(hwnd) != FALSE) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        KillTimer(hwnd, win::kTickTimer);
+    }
+    if (host->failure) {
+        std::rethrow_exception(host->failure);
+    }
+    if (got < 0) {
+        zarvo::raiseRuntimeError("the message loop failed");
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+}  // namespace zarvo::win32

@@ -1,0 +1,73 @@
+// The Windows host's translation of window messages into the shared layer's events.
+#include "platform/win32/input_win32.hpp"
+
+namespace zarvo::win32 {
+namespace {
+
+// The low and high 16 bits of lParam, as LOWORD and HIWORD take them.
+int lowWord(std::intptr_t lp)
+{
+    return static_cast<int>(static_cast<std::uintptr_t>(lp) & 0xFFFFU);
+}
+int highWord(std::intptr_t lp)
+{
+    return static_cast<int>((static_cast<std::uintptr_t>(lp) >> 16U) & 0xFFFFU);
+}
+// The same, signed, as GET_X_LPARAM and GET_Y_LPARAM take them: a press left of or above the client area
+// (the mouse captured) gives a negative coordinate.
+float signedWord(int word)
+{
+    return static_cast<float>(static_cast<std::int16_t>(static_cast<std::uint16_t>(word)));
+}
+
+PointerButton buttonOf(std::uint32_t message)
+{
+    switch (message) {
+    case kWmLButtonDown: return PointerButton::left;
+    case kWmRButtonDown: return PointerButton::right;
+    case kWmMButtonDown: return PointerButton::middle;
+    default: return PointerButton::other;  // the extra buttons
+    }
+}
+
+}  // namespace
+
+HostEvent translate(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, HeldKeys held)
+{
+    HostEvent in;
+    switch (message) {
+    case kWmSize:
+        if (wParam != kSizeMaxShow && wParam != kSizeMaxHide) {
+            in.kind = HostEvent::Kind::resized;
+            in.width = lowWord(lParam);
+            in.height = highWord(lParam);
+            in.minimised = wParam == kSizeMinimized;
+        }
+        break;
+    case kWmTimer:
+        if (wParam == kTickTimer) {
+            in.kind = HostEvent::Kind::tick;
+        }
+        break;
+    case kWmLButtonDown:
+    case kWmRButtonDown:
+    case kWmMButtonDown:
+    case kWmXButtonDown:
+        in.kind = HostEvent::Kind::mouseDown;
+        in.button = buttonOf(message);
+        in.modifiers = modifierBits((wParam & kMkShift) != 0, (wParam & kMkControl) != 0, held.alt);
+        in.x = signedWord(lowWord(lParam));
+        in.y = signedWord(highWord(lParam));
+        break;
+    case kWmKeyDown:
+    case kWmSysKeyDown:
+        in.kind = HostEvent::Kind::keyDown;
+        in.keyCode = static_cast<std::int16_t>(wParam & 0xFFU);
+        in.modifiers = modifierBits(held.shift, held.ctrl, held.alt);
+        break;
+    default: break;
+    }
+    return in;
+}
+
+}  // namespace zarvo::win32

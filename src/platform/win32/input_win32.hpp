@@ -1,0 +1,48 @@
+// The Windows host's translation of window messages into the shared layer's events. It takes plain
+// integers (the message, its two parameters, the keys held) and uses no Windows header, so it builds and
+// is tested on any machine; host_win32.cpp checks at compile time that the constants are Windows' own.
+#pragma once
+
+#include "host/event.hpp"
+
+#include <cstdint>
+
+namespace zarvo::win32 {
+
+// The messages translated.
+inline constexpr std::uint32_t kWmSize = 0x0005;
+inline constexpr std::uint32_t kWmKeyDown = 0x0100;
+inline constexpr std::uint32_t kWmSysKeyDown = 0x0104;
+inline constexpr std::uint32_t kWmTimer = 0x0113;
+inline constexpr std::uint32_t kWmLButtonDown = 0x0201;
+inline constexpr std::uint32_t kWmRButtonDown = 0x0204;
+inline constexpr std::uint32_t kWmMButtonDown = 0x0207;
+inline constexpr std::uint32_t kWmXButtonDown = 0x020B;
+// What a size report says in its wParam: MAXSHOW and MAXHIDE concern other windows.
+inline constexpr std::uintptr_t kSizeRestored = 0;
+inline constexpr std::uintptr_t kSizeMinimized = 1;
+inline constexpr std::uintptr_t kSizeMaximized = 2;
+inline constexpr std::uintptr_t kSizeMaxShow = 3;
+inline constexpr std::uintptr_t kSizeMaxHide = 4;
+// The keys a mouse message's wParam says are held.
+inline constexpr std::uintptr_t kMkShift = 0x0004;
+inline constexpr std::uintptr_t kMkControl = 0x0008;
+// Virtual key codes the host asks the state of.
+inline constexpr int kVkShift = 0x10;
+inline constexpr int kVkControl = 0x11;
+inline constexpr int kVkMenu = 0x12;
+// The id of the host's one timer, the tick's.
+inline constexpr std::uintptr_t kTickTimer = 1;
+
+// Shift, Ctrl and Alt as the keyboard's state has them when the message is handled (GetKeyState).
+struct HeldKeys {
+    bool shift = false;
+    bool ctrl = false;
+    bool alt = false;
+};
+
+// The message as the shared layer acts on it; every other message is `none`. A mouse message's wParam
+// says whether Shift and Ctrl are held; Alt, and for a key all three, come from held.
+HostEvent translate(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, HeldKeys held);
+
+}  // namespace zarvo::win32
