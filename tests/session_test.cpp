@@ -132,6 +132,31 @@ TEST(Session, ATickPresentsOnlyTheDamageAnExposureOrAResetEverything)
     EXPECT_EQ(sink.calls.back(), (std::vector<Rect>{{0, 0, 250, 90}}));
 }
 
+TEST(Session, NothingIsPresentedWhileHiddenAndAllOfThePictureWhenSeenAgain)
+{
+    Session s;
+    RecordingSink sink;
+    s.shown(sink, 200, 100, false, kT0);
+    HostEvent seen = event(HostEvent::Kind::visibility);
+    seen.visible = false;
+    EXPECT_TRUE(s.handle(seen, kT0));
+    EXPECT_TRUE(s.hidden());
+    s.app().frm.tgtR = 200;
+    s.tick(kT0 + 50ms);
+    EXPECT_TRUE(s.handle(event(HostEvent::Kind::exposed), kT0 + 60ms));
+    s.present(sink);
+    EXPECT_EQ(sink.calls.size(), 1U) << "a hidden window is sent nothing";
+
+    seen.visible = true;
+    EXPECT_TRUE(s.handle(seen, kT0 + 70ms));
+    s.present(sink);
+    ASSERT_EQ(sink.calls.size(), 2U);
+    EXPECT_EQ(sink.calls[1], (std::vector<Rect>{{0, 0, 200, 100}}));
+    EXPECT_TRUE(s.handle(seen, kT0 + 80ms));
+    s.present(sink);
+    EXPECT_EQ(sink.calls.size(), 2U) << "a repeated report of being visible shows nothing again";
+}
+
 TEST(Session, EscapeOrQuitEndsTheProgramAndNothingRunsAfterIt)
 {
     Session s;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -108,6 +109,19 @@ TEST(WindowSizing, RestoringToAnotherSizeKeepsTheOverlapAndTheBackgroundChosenMe
     EXPECT_EQ(s.app.picture.background(), rgb(1, 2, 3));
     s.app.picture.clearSurface();
     EXPECT_EQ(s.app.picture.readPixel(0.0F, 0.0F), rgb(1, 2, 3));
+}
+
+TEST(WindowSizing, TheFirstClientAreaIsTheSameSizeToTheEyeAtEveryScale)
+{
+    EXPECT_EQ(initialClientSize(1.0).width, 503);
+    EXPECT_EQ(initialClientSize(1.0).height, 380);
+    EXPECT_EQ(initialClientSize(2.0).width, 1006);
+    EXPECT_EQ(initialClientSize(2.0).height, 760);
+    EXPECT_EQ(initialClientSize(1.25).width, 629);  // 628.75
+    EXPECT_EQ(initialClientSize(1.25).height, 475);
+    for (const double nonsense : {0.0, -2.0, std::nan("")}) {
+        EXPECT_EQ(initialClientSize(nonsense).width, 503) << nonsense;
+    }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ struct HostEvent {
         quit,       // the window was closed
         resized,    // the client area measures width x height now; minimised: the window is an icon
         exposed,    // the window's pixels need showing again (uncovered, restored, shown)
+        visibility, // visible: whether anyone can see the window now (not minimised, unmapped or covered)
         tick,       // the timer: the tick runs if it is due
         mouseDown,  // button, modifiers, x, y
         keyDown     // keyCode, modifiers
@@ -27,6 +28,7 @@ struct HostEvent {
     int width = 0;
     int height = 0;
     bool minimised = false;
+    bool visible = true;
 };
 
 }  // namespace zarvo

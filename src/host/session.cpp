@@ -31,6 +31,11 @@ bool Session::handle(const HostEvent& event, TimePoint now)
         }
         break;
     case HostEvent::Kind::exposed: showAll_ = true; break;
+    case HostEvent::Kind::visibility:
+        // Back in view, the window shows all of the picture as it stands now.
+        showAll_ = showAll_ || (hidden_ && event.visible);
+        hidden_ = !event.visible;
+        break;
     case HostEvent::Kind::tick: tick(now); break;
     case HostEvent::Kind::mouseDown: app_.mouseDown(event.button, event.modifiers, event.x, event.y); break;
     case HostEvent::Kind::keyDown:
@@ -50,7 +55,7 @@ void Session::tick(TimePoint now)
 void Session::present(PresentSink& sink)
 {
     Framebuffer& picture = app_.picture;
-    if (!showAll_ && !picture.damaged()) {
+    if (hidden_ || (!showAll_ && !picture.damaged())) {
         return;
     }
     regions_.clear();

@@ -37,8 +37,12 @@ public:
     // The program is ending (a quit or Escape was handled): the logic handles no further event.
     bool ending() const { return ending_; }
 
+    // Whether anyone can see the window, as the host last reported it (a visibility event).
+    bool hidden() const { return hidden_; }
+
     // Brings the window up to date: hands the sink the regions that changed, or the whole picture after a
-    // size report or an exposure; nothing when nothing changed or the picture is empty.
+    // size report, an exposure or the window coming back into view; nothing when nothing changed, the
+    // picture is empty or nobody can see the window.
     void present(PresentSink& sink);
 
     // Whole milliseconds until the next tick, rounded up so a wait of that long never ends before it.
@@ -52,6 +56,7 @@ private:
     WindowSizing sizing_;
     bool shown_ = false;
     bool ending_ = false;
+    bool hidden_ = false;
     bool showAll_ = false;       // the whole picture must reach the window (a reset, an exposure)
     std::vector<Rect> regions_;  // the regions of the last present, kept to reuse its storage
 };

@@ -5,10 +5,25 @@
 
 #include "host/app.hpp"
 
+#include <cmath>
 #include <optional>
 #include <utility>
 
 namespace zarvo {
+
+// The window's first client area in device pixels on a desktop whose scale is `scale` (its dots per inch
+// over 96): the same size to the eye at every scale, 503 x 380 at 96 dpi.
+struct ClientSize {
+    int width = 0;
+    int height = 0;
+};
+inline ClientSize initialClientSize(double scale)
+{
+    if (!(scale > 0.0) || !std::isfinite(scale)) {
+        scale = 1.0;
+    }
+    return {static_cast<int>(std::lround(kInitialWidth * scale)), static_cast<int>(std::lround(kInitialHeight * scale))};
+}
 
 class WindowSizing {
 public:
