@@ -272,7 +272,8 @@ TEST(Session, WhileHiddenAStallGivesOneLateTickAndAnEventComesAfterTheTicksDueBe
     EXPECT_TRUE(stalled.handle(right, click));
     EXPECT_EQ(stalled.app().schedule.next(), late + 1050ms);
     const Framebuffer& picture = stalled.app().picture;
-    EXPECT_TRUE(std::all_of(picture.pixels(), picture.pixels() + 80 * 60, [](std::uint32_t p) { return p == 0; }))
+    const std::span<const std::uint32_t> pixels(picture.pixels(), std::size_t{80} * 60);
+    EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p == 0; }))
         << "ticks ran after the wipe";
 }
 
