@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <new>
 #include <span>
 #include <stdexcept>
@@ -155,6 +159,122 @@ TEST(Session, NothingIsPresentedWhileHiddenAndAllOfThePictureWhenSeenAgain)
     EXPECT_TRUE(s.handle(seen, kT0 + 80ms));
     s.present(sink);
     EXPECT_EQ(sink.calls.size(), 2U) << "a repeated report of being visible shows nothing again";
+}
+
+// Two sessions shown on the same surface, from the same chain and the same seed: each reset reseeds from the
+// time of day, so the second takes the first one's state and both generators are reseeded alike.
+void sameStart(Session& a, Session& b)
+{
+    Frm& from = a.app().frm;
+    Frm& to = b.app().frm;
+    to.follow = from.follow;
+    to.segX = from.segX;
+    to.segY = from.segY;
+    to.heading = from.heading;
+    to.tgtR = from.tgtR;
+    to.tgtG = from.tgtG;
+    to.tgtB = from.tgtB;
+    a.app().random.randomize(4321.5F);
+    b.app().random.randomize(4321.5F);
+}
+
+void expectSameChainAndPicture(const Session& a, const Session& b)
+{
+    const Frm& x = a.app().frm;
+    const Frm& y = b.app().frm;
+    EXPECT_EQ(x.segX, y.segX);
+    EXPECT_EQ(x.segY, y.segY);
+    EXPECT_EQ(x.heading, y.heading);
+    EXPECT_EQ(x.turn, y.turn);
+    EXPECT_EQ(x.follow, y.follow);
+    EXPECT_EQ((std::array{x.tgtR, x.tgtG, x.tgtB}), (std::array{y.tgtR, y.tgtG, y.tgtB}));
+    const Framebuffer& p = a.app().picture;
+    const Framebuffer& q = b.app().picture;
+    ASSERT_EQ(p.width(), q.width());
+    ASSERT_EQ(p.height(), q.height());
+    const auto size = static_cast<std::size_t>(p.width()) * static_cast<std::size_t>(p.height());
+    EXPECT_TRUE(std::equal(p.pixels(), p.pixels() + size, q.pixels())) << "the pictures differ";
+}
+
+HostEvent visible(bool seen)
+{
+    HostEvent e = event(HostEvent::Kind::visibility);
+    e.visible = seen;
+    return e;
+}
+
+TEST(Session, HiddenItWakesOnceASecondAndShownAgainNothingIsLost)
+{
+    Session seen;
+    Session hidden;
+    RecordingSink sink;
+    seen.shown(sink, 120, 90, false, kT0);
+    hidden.shown(sink, 120, 90, false, kT0);
+    sameStart(seen, hidden);
+    const std::size_t presents = sink.calls.size();
+
+    // One run is seen throughout, woken at every deadline; the other is hidden after its second tick and
+    // woken only when it asks to be.
+    const auto end = kT0 + 7s + 20ms;
+    for (auto now = kT0 + 50ms; now <= end; now += 50ms) {
+        seen.tick(now);
+    }
+    hidden.tick(kT0 + 50ms);
+    hidden.tick(kT0 + 100ms);
+    EXPECT_TRUE(hidden.handle(visible(false), kT0 + 110ms));
+    int wakes = 0;
+    for (auto now = kT0 + 110ms;;) {
+        const int wait = hidden.millisecondsToNextTick(now);
+        EXPECT_GE(wait, 950);
+        EXPECT_LE(wait, 1000);
+        now += std::chrono::milliseconds(wait);
+        if (now > end) {
+            break;
+        }
+        hidden.tick(now);
+        hidden.present(sink);
+        ++wakes;
+    }
+    EXPECT_EQ(wakes, 6);
+    EXPECT_EQ(sink.calls.size(), presents) << "a hidden window is sent nothing";
+
+    // Seen again, it catches up first and then shows all of the picture at once.
+    EXPECT_TRUE(hidden.handle(visible(true), end));
+    hidden.present(sink);
+    ASSERT_EQ(sink.calls.size(), presents + 1);
+    EXPECT_EQ(sink.calls.back(), (std::vector<Rect>{{0, 0, 120, 90}}));
+    expectSameChainAndPicture(seen, hidden);
+    EXPECT_EQ(hidden.app().schedule.next(), seen.app().schedule.next());
+    EXPECT_EQ(hidden.millisecondsToNextTick(end), 30);
+}
+
+TEST(Session, WhileHiddenAStallGivesOneLateTickAndAnEventComesAfterTheTicksDueBeforeIt)
+{
+    Session once;
+    Session stalled;
+    RecordingSink sink;
+    once.shown(sink, 80, 60, false, kT0);
+    stalled.shown(sink, 80, 60, false, kT0);
+    sameStart(once, stalled);
+    once.tick(kT0 + 50ms);
+    // The machine slept for ten seconds while the window was hidden: one late tick, then on from there.
+    EXPECT_TRUE(stalled.handle(visible(false), kT0));
+    const auto late = kT0 + 10s + 7ms;
+    stalled.tick(late);
+    expectSameChainAndPicture(once, stalled);
+    EXPECT_EQ(stalled.app().schedule.next(), late + 50ms);
+
+    // A right click a second into a hidden spell: the twenty ticks due before it paint first, then it wipes.
+    stalled.app().frm.tgtG = 255;
+    const auto click = late + 1s + 3ms;
+    HostEvent right = event(HostEvent::Kind::mouseDown);
+    right.button = PointerButton::right;
+    EXPECT_TRUE(stalled.handle(right, click));
+    EXPECT_EQ(stalled.app().schedule.next(), late + 1050ms);
+    const Framebuffer& picture = stalled.app().picture;
+    const std::span<const std::uint32_t> pixels(picture.pixels(), std::size_t{80} * 60);
+    EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p == 0; }))
+        << "ticks ran after the wipe";
 }
 
 TEST(Session, EscapeOrQuitEndsTheProgramAndNothingRunsAfterIt)

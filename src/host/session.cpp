@@ -19,6 +19,9 @@ bool Session::handle(const HostEvent& event, TimePoint now)
     if (ending_) {
         return false;
     }
+    if (hidden_ && event.kind != HostEvent::Kind::tick) {
+        tick(now);  // the ticks that fell due while nobody saw the window come before this event
+    }
     switch (event.kind) {
     case HostEvent::Kind::none: break;
     case HostEvent::Kind::quit: ending_ = true; break;
@@ -32,7 +35,7 @@ bool Session::handle(const HostEvent& event, TimePoint now)
         break;
     case HostEvent::Kind::exposed: showAll_ = true; break;
     case HostEvent::Kind::visibility:
-        // Back in view, the window shows all of the picture as it stands now.
+        // Back in view (the ticks that fell due have just run), the window shows all of the picture.
         showAll_ = showAll_ || (hidden_ && event.visible);
         hidden_ = !event.visible;
         break;
@@ -47,8 +50,18 @@ bool Session::handle(const HostEvent& event, TimePoint now)
 
 void Session::tick(TimePoint now)
 {
-    if (shown_ && !ending_) {
-        app_.tickIfDue(now);
+    if (!shown_ || ending_) {
+        return;
+    }
+    TickSchedule& schedule = app_.schedule;
+    if (!hidden_ || schedule.stalled(now)) {
+        app_.tickIfDue(now);  // one tick a wake; after a stall, one late tick and the schedule starts afresh
+        return;
+    }
+    // Nobody sees the window and the host slept on purpose: every tick that fell due runs now, back to back,
+    // each at its own deadline, so the chain and the picture are what they would be had it been seen.
+    while (schedule.due(now)) {
+        app_.tickIfDue(schedule.next());
     }
 }
 
@@ -71,7 +84,12 @@ void Session::present(PresentSink& sink)
 
 int Session::millisecondsToNextTick(TimePoint now) const
 {
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(app_.schedule.untilNext(now)).count());
+    TickSchedule::Duration left = app_.schedule.untilNext(now);
+    if (hidden_ && shown_) {
+        // Nobody sees the window: one wake a second, which runs the ticks that fell due meanwhile.
+        left += kHiddenWake - app_.schedule.interval();
+    }
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
 }  // namespace zarvo

@@ -1,6 +1,8 @@
 // The policy every host follows, in one place: the order of the start (first show, then the first reset,
 // then the tick schedule), what each event does, which parts of the picture reach the window (the damage,
-// or all of it after a size report or an exposure), and how long to wait for the next tick. A host translates
+// or all of it after a size report or an exposure), and how long to wait for the next tick: 50 ms while the
+// window can be seen, about a second while it cannot, each wake then running the ticks that fell due, so
+// nothing is lost and a hidden window costs almost nothing. A host translates
 // its platform's events into HostEvent, calls handle and present, and writes a PresentSink.
 #pragma once
 
@@ -9,6 +11,7 @@
 #include "host/present_sink.hpp"
 #include "host/window_sizing.hpp"
 
+#include <chrono>
 #include <vector>
 
 namespace zarvo {
@@ -16,6 +19,8 @@ namespace zarvo {
 class Session {
 public:
     using TimePoint = TickSchedule::TimePoint;
+    // How often a hidden window's host wakes to run the ticks that fell due.
+    static constexpr TickSchedule::Duration kHiddenWake = std::chrono::seconds(1);
 
     explicit Session(Colour background = 0) : app_(background) {}
     Session(const Session&) = delete;
@@ -30,9 +35,11 @@ public:
     bool isShown() const { return shown_; }
 
     // One event. Size reports before the first show, ticks before it and every event once the program is
-    // ending change nothing. Returns false when the program is to end: the window was closed, or Escape.
+    // ending change nothing. While the window is hidden, the ticks that fell due before the event run first.
+    // Returns false when the program is to end: the window was closed, or Escape.
     [[nodiscard]] bool handle(const HostEvent& event, TimePoint now);
-    // The timer: the tick runs if it is due (and the window has been shown).
+    // The timer: the tick runs if it is due (and the window has been shown); while the window is hidden,
+    // every tick that fell due since the last wake runs, unless the wake is a stall (one late tick then).
     void tick(TimePoint now);
     // The program is ending (a quit or Escape was handled): the logic handles no further event.
     bool ending() const { return ending_; }
@@ -45,7 +52,8 @@ public:
     // picture is empty or nobody can see the window.
     void present(PresentSink& sink);
 
-    // Whole milliseconds until the next tick, rounded up so a wait of that long never ends before it.
+    // Whole milliseconds until the host is to wake for the next tick, rounded up so a wait of that long never
+    // ends before it: the next deadline, or while the window is hidden, a second's worth of ticks later.
     int millisecondsToNextTick(TimePoint now) const;
 
     App& app() { return app_; }

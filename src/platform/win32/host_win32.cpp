@@ -1,5 +1,6 @@
-// The Windows host: the window "Zarvo1" with a 503 x 380 client area, the picture shown from a DIB section,
-// the 50 ms timer, and window messages handed to the shared layer through their translation.
+// The Windows host: the window "Zarvo1" with a client area of 503 x 380 at 96 dpi (scaled to the system's
+// dots per inch), the picture shown from a DIB section, the timer (50 ms, once a second while minimised),
+// and window messages handed to the shared layer through their translation.
 #include <windows.h>
 
 #include "platform/win32/host_win32.hpp"
@@ -136,8 +137,8 @@ zarvo::Colour schemeBackground()
     return static_cast<zarvo::Colour>(GetSysColor(COLOR_MENUTEXT));
 }
 
-// The timer is re-armed after every tick for the time left before the next one: the schedule keeps the
-// deadlines, so a late message costs no tick in the long run.
+// The timer is re-armed after every tick for the time left before the next wake: the schedule keeps the
+// deadlines, so a late message costs no tick in the long run, and a minimised window wakes once a second.
 void armTimer(const Host& host, HWND hwnd)
 {
     const int left = host.session.millisecondsToNextTick(Clock::now());
@@ -145,6 +146,17 @@ void armTimer(const Host& host, HWND hwnd)
     if (SetTimer(hwnd, win::kTickTimer, ms, nullptr) == 0) {
         zarvo::raiseRuntimeError("the timer cannot be set");
     }
+}
+
+// The dots per inch of the display the program was started on; 96 where they cannot be read.
+int systemDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+    if (screen != nullptr) {
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : 96;
 }
 
 win::HeldKeys heldKeys()
@@ -178,16 +190,19 @@ bool handle(Host& host, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
         return true;
     default: break;
     }
-    const zarvo::HostEvent in = win::translate(msg, wp, lp, heldKeys());
-    if (in.kind == zarvo::HostEvent::Kind::none) {
+    const win::Translation in = win::translate(msg, wp, lp, heldKeys());
+    if (in.count == 0) {
         return msg == WM_SIZE;  // a size report for another window's sake is handled all the same
     }
-    if (!host.session.handle(in, Clock::now())) {
-        PostQuitMessage(0);  // Escape: the program ends at once
-        return true;
+    for (const zarvo::HostEvent& event : in) {
+        if (!host.session.handle(event, Clock::now())) {
+            PostQuitMessage(0);  // Escape: the program ends at once
+            return true;
+        }
     }
     host.session.present(host.sink);
-    if (in.kind == zarvo::HostEvent::Kind::tick) {
+    // A tick, or the window going out of sight or coming back, sets when the next wake falls.
+    if ((msg == WM_TIMER || msg == WM_SIZE) && host.session.isShown()) {
         armTimer(host, hwnd);
     }
     result = msg == WM_XBUTTONDOWN ? TRUE : 0;
@@ -260,9 +275,11 @@ int run(HINSTANCE instance, int show)
         zarvo::raiseRuntimeError("the window class cannot be registered");
     }
 
-    // The window's outer size for a client area of 503 x 380.
+    // The window's outer size for a client area of 503 x 380 at 96 dpi, scaled to the system's dots per inch
+    // (the program declares itself aware of them, so Windows does not stretch its pixels).
     constexpr DWORD style = WS_OVERLAPPEDWINDOW;
-    RECT frame{0, 0, zarvo::kInitialWidth, zarvo::kInitialHeight};
+    const zarvo::ClientSize wanted = zarvo::initialClientSize(systemDpi() / 96.0);
+    RECT frame{0, 0, wanted.width, wanted.height};
     AdjustWindowRectEx(&frame, style, FALSE, 0);
     const std::wstring caption = widen(zarvo::kCaption);
     HWND hwnd =

@@ -32,16 +32,24 @@ PointerButton buttonOf(std::uint32_t message)
 
 }  // namespace
 
-HostEvent translate(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, HeldKeys held)
+Translation translate(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, HeldKeys held)
 {
-    HostEvent in;
+    Translation out;
+    HostEvent& in = out.events[0];
     switch (message) {
     case kWmSize:
-        if (wParam != kSizeMaxShow && wParam != kSizeMaxHide) {
-            in.kind = HostEvent::Kind::resized;
-            in.width = lowWord(lParam);
-            in.height = highWord(lParam);
-            in.minimised = wParam == kSizeMinimized;
+        if (wParam == kSizeMaxShow || wParam == kSizeMaxHide) {
+            break;
+        }
+        in.kind = HostEvent::Kind::visibility;
+        in.visible = wParam != kSizeMinimized;
+        if (in.visible) {
+            HostEvent& size = out.events[1];
+            size.kind = HostEvent::Kind::resized;
+            size.width = lowWord(lParam);
+            size.height = highWord(lParam);
+            out.count = 2;
+            return out;
         }
         break;
     case kWmTimer:
@@ -67,7 +75,8 @@ HostEvent translate(std::uint32_t message, std::uintptr_t wParam, std::intptr_t 
         break;
     default: break;
     }
-    return in;
+    out.count = in.kind == HostEvent::Kind::none ? 0 : 1;
+    return out;
 }
 
 }  // namespace zarvo::win32

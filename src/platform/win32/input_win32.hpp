@@ -5,6 +5,8 @@
 
 #include "host/event.hpp"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace zarvo::win32 {
@@ -41,8 +43,18 @@ struct HeldKeys {
     bool alt = false;
 };
 
-// The message as the shared layer acts on it; every other message is `none`. A mouse message's wParam
-// says whether Shift and Ctrl are held; Alt, and for a key all three, come from held.
-HostEvent translate(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, HeldKeys held);
+// What one message gives the shared layer, in order: nothing, one event, or two for a size report.
+struct Translation {
+    std::array<HostEvent, 2> events{};
+    std::size_t count = 0;
+    const HostEvent* begin() const { return events.data(); }
+    const HostEvent* end() const { return events.data() + count; }
+};
+
+// The message as the shared layer acts on it; every other message gives nothing. A mouse message's wParam
+// says whether Shift and Ctrl are held; Alt, and for a key all three, come from held. Minimised, the window
+// is out of sight (its client area of 0 x 0 is no size for the picture); any other size report says it is
+// in sight, then gives its size.
+Translation translate(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, HeldKeys held);
 
 }  // namespace zarvo::win32
