@@ -1,6 +1,9 @@
 // The in-memory drawing surface with damage tracking.
 #include "core/framebuffer.hpp"
 
+#include <cstddef>
+#include <cstdint>
+#include <new>
 #include <utility>
 
 namespace zarvo {
@@ -12,11 +15,16 @@ int tilesFor(int size)
 }
 
 // Storage for a width x height picture from the store (nullptr: the heap), or nullptr for an empty one.
-// Left uninitialised: every caller fills it.
+// Left uninitialised: every caller fills it. A picture whose bytes a pointer difference cannot count (on a
+// 32-bit target 65536 x 65536 would wrap to nothing) is refused like one the system has no memory for.
 std::uint32_t* take(PixelStore* store, int width, int height)
 {
     if (width == 0 || height == 0) {
         return nullptr;
+    }
+    constexpr auto kMaxWords = static_cast<std::uint64_t>(PTRDIFF_MAX) / sizeof(std::uint32_t);
+    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxWords) {
+        throw std::bad_alloc();
     }
     if (store != nullptr) {
         return store->allocate(width, height);
