@@ -98,9 +98,22 @@
     call(() => _zarvo1_resize(width, height));
   }
 
+  // The canvas's size in device pixels for a CSS size: the browser's own count where it gives one that agrees
+  // with the ratio (it snaps to whole device pixels; a browser emulating another ratio counts its screen's),
+  // otherwise the CSS size times the ratio.
+  let deviceBox = null;
+  function devicePixels(cssWidth, cssHeight) {
+    const width = cssWidth * devicePixelRatio;
+    const height = cssHeight * devicePixelRatio;
+    if (deviceBox && Math.abs(deviceBox.inlineSize - width) <= 1 && Math.abs(deviceBox.blockSize - height) <= 1) {
+      return [deviceBox.inlineSize, deviceBox.blockSize];
+    }
+    return [width, height];
+  }
+
   function measure() {
     const box = canvas.getBoundingClientRect();
-    resized(box.width * devicePixelRatio, box.height * devicePixelRatio);
+    resized(...devicePixels(box.width, box.height));
   }
 
   function modifierKeys(e) {
@@ -135,8 +148,9 @@
     }
     context = canvas.getContext("2d", { alpha: false });
     const box = canvas.getBoundingClientRect();
-    canvas.width = Math.round(box.width * devicePixelRatio);
-    canvas.height = Math.round(box.height * devicePixelRatio);
+    const [width, height] = devicePixels(box.width, box.height);
+    canvas.width = Math.round(width);
+    canvas.height = Math.round(height);
     started = true;
     const wait = call(() => _zarvo1_start(canvas.width, canvas.height));
     if (wait < 0) {
@@ -160,24 +174,20 @@
       }
     });
     document.addEventListener("visibilitychange", () => call(() => _zarvo1_visibility(document.hidden ? 0 : 1)));
-    // Every change of the canvas's size, in device pixels as the browser lays them out where it says so;
-    // elsewhere the CSS size times the ratio, measured again when the zoom changes it.
-    const devicePixels = typeof ResizeObserverEntry === "function" &&
-      "devicePixelContentBoxSize" in ResizeObserverEntry.prototype;
+    // Every change of the canvas's size, and of the ratio (the zoom), which changes its device pixels.
     if (typeof ResizeObserver === "function") {
-      new ResizeObserver((entries) => {
+      const observer = new ResizeObserver((entries) => {
         const entry = entries[entries.length - 1];
-        if (devicePixels) {
-          const device = entry.devicePixelContentBoxSize[0];
-          resized(device.inlineSize, device.blockSize);
-        } else {
-          measure();
-        }
-      }).observe(canvas);
+        deviceBox = entry.devicePixelContentBoxSize ? entry.devicePixelContentBoxSize[0] : null;
+        resized(...devicePixels(entry.contentRect.width, entry.contentRect.height));
+      });
+      try {
+        observer.observe(canvas, { box: "device-pixel-content-box" });
+      } catch (error) {
+        observer.observe(canvas);
+      }
     }
-    if (!devicePixels) {
-      addEventListener("resize", measure);
-    }
+    addEventListener("resize", measure);
   }
 
   Module.onAbort = (what) => failed(what);
