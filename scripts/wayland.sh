@@ -6,12 +6,13 @@
 # pictures would take for part of the client area) and the X side.
 WAYLAND_PACKAGES=(weston adwaita-icon-theme "${XVFB_PACKAGES[@]}")
 
-# start_weston BACKEND [WIDTHxHEIGHT]: starts weston on a socket of its own in a fresh XDG_RUNTIME_DIR
+# start_weston BACKEND [WIDTHxHEIGHT] [SCALE]: starts weston on a socket of its own in a fresh XDG_RUNTIME_DIR
 # (mode 0700) with a plain background, no panel and no animations, rendering in software (pixman). For the
-# x11 backend the output window is WIDTHxHEIGHT on $DISPLAY at (0, 0). Sets WESTON_PID, WESTON_SOCKET,
+# x11 backend the output window is WIDTHxHEIGHT on $DISPLAY at (0, 0), its output of that integer scale
+# (default 1: WIDTHxHEIGHT is then in the desktop's units, the window that times larger). Sets WESTON_PID, WESTON_SOCKET,
 # WESTON_RUNTIME and, for the x11 backend, WESTON_WINDOW. Waits until the socket takes clients.
 start_weston() {
-  local backend=$1 size=${2:-800x600} i
+  local backend=$1 size=${2:-800x600} scale=${3:-1} i
   WESTON_RUNTIME=$(mktemp -d)
   chmod 700 "$WESTON_RUNTIME"
   WESTON_SOCKET=zarvo1-weston-$$
@@ -28,7 +29,7 @@ startup-animation=none
 focus-animation=none
 EOF
   XDG_RUNTIME_DIR=$WESTON_RUNTIME weston --backend="$backend-backend.so" --socket="$WESTON_SOCKET" \
-    --width="${size%x*}" --height="${size#*x}" --use-pixman --config="$WESTON_RUNTIME/weston.ini" \
+    --width="${size%x*}" --height="${size#*x}" --scale="$scale" --use-pixman --config="$WESTON_RUNTIME/weston.ini" \
     >"$WESTON_RUNTIME/log" 2>&1 &
   WESTON_PID=$!
   WESTON_WINDOW=
