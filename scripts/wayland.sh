@@ -112,3 +112,30 @@ await_client_area() {
   [[ $area =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]]
   area_w=${BASH_REMATCH[1]} area_h=${BASH_REMATCH[2]} area_x=${BASH_REMATCH[3]} area_y=${BASH_REMATCH[4]}
 }
+
+# start_sway: starts sway (it refuses to run as root, so as nobody) on the x11 backend in $DISPLAY, rendering
+# in software, with title bars drawn by it, in a fresh runtime folder of nobody's. Sets SWAY_PID,
+# SWAY_RUNTIME, SWAY_SOCKET, SWAY_IPC and SWAY_OUTPUT (its output window on the X screen). Waits until the
+# socket is there.
+start_sway() {
+  SWAY_RUNTIME=$(mktemp -d)
+  printf 'default_border normal\n' >"$SWAY_RUNTIME/config"
+  chown -R nobody "$SWAY_RUNTIME"
+  chmod 700 "$SWAY_RUNTIME"
+  setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$SWAY_RUNTIME" XDG_RUNTIME_DIR="$SWAY_RUNTIME" \
+    WLR_BACKENDS=x11 WLR_RENDERER=pixman sway -c "$SWAY_RUNTIME/config" >"$SWAY_RUNTIME/log" 2>&1 &
+  SWAY_PID=$!
+  wait_for 10 eval 'ls "$SWAY_RUNTIME" | grep -q "^wayland-[0-9]*$" && ls "$SWAY_RUNTIME"/sway-ipc.* >/dev/null 2>&1' ||
+    { echo "sway did not start" >&2; return 1; }
+  SWAY_SOCKET=$(ls "$SWAY_RUNTIME" | grep '^wayland-[0-9]*$' | head -n 1)
+  SWAY_IPC=$(ls "$SWAY_RUNTIME"/sway-ipc.* | head -n 1)
+  SWAY_OUTPUT=$(xwininfo -root -children | awk '/"wlroots/ {print $1; exit}')
+}
+
+# stop_sway: stops the sway start_sway started, by its process id, and removes its folder.
+stop_sway() {
+  [ -n "${SWAY_PID:-}" ] && stop_process "$SWAY_PID"
+  SWAY_PID=
+  [ -n "${SWAY_RUNTIME:-}" ] && rm -rf "$SWAY_RUNTIME"
+  SWAY_RUNTIME=
+}
