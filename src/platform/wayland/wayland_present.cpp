@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,8 @@ namespace {
 // Enough for the usual few rectangles of a tick many times over; a scatter over a large window collapses.
 constexpr std::size_t kRegionCapacity = 256;
 constexpr int kWordBytes = 4;
+// How often a commit asks whether the compositor still shows the window.
+constexpr auto kFrameProbeInterval = std::chrono::seconds(1);
 
 std::string errnoText(const char* call)
 {
@@ -183,6 +186,7 @@ void WaylandPresent::frameDone(void* data, wl_callback* callback, std::uint32_t 
     wl_callback_destroy(callback);
     self.frame_ = nullptr;
     self.frameShown_ = true;
+    self.answeredAt_ = Clock::now();
 }
 
 std::optional<WaylandPresent::Clock::time_point> WaylandPresent::frameAwaitedSince() const
@@ -205,7 +209,7 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
         uncommitted_.add(r);
     }
     if (frame_ != nullptr || uncommitted_.regions().empty()) {
-        return;  // the last frame is not shown yet, or nothing changed: the regions wait
+        return;  // a frame asked about is not shown yet, or nothing changed: the regions wait
     }
     Buffer* b = freeBuffer();
     if (b == nullptr) {
@@ -232,9 +236,12 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
         }
     }
     uncommitted_.clear();
-    frame_ = wl_surface_frame(surface_);
-    wl_callback_add_listener(frame_, &kFrameListener, this);
-    committedAt_ = Clock::now();
+    const Clock::time_point now = Clock::now();
+    if (now - answeredAt_ >= kFrameProbeInterval) {
+        frame_ = wl_surface_frame(surface_);
+        wl_callback_add_listener(frame_, &kFrameListener, this);
+        committedAt_ = now;
+    }
     wl_surface_commit(surface_);
     committedWidth_ = width_;
     committedHeight_ = height_;

@@ -1,7 +1,10 @@
 // Presentation on Wayland without OpenGL: the picture goes into two shared-memory buffers (wl_shm) on the
-// window's surface; only the changed regions are copied and damaged, a buffer is written again only once
-// the compositor has released it, and a new one is committed only once the compositor has shown the last
-// (its frame callback): until then the changes gather. Nothing here waits for the compositor.
+// window's surface; only the changed regions are copied and damaged, and a buffer is written again only
+// once the compositor has released it. About once a second a commit asks for a frame callback, and no
+// picture is committed until the compositor has answered it (shown that frame): a compositor answers only
+// while the window can be seen, so one unanswered says it is out of sight, and nothing is sent meanwhile;
+// the changes gather. A callback with every commit would wake the program once more per tick for nothing.
+// Nothing here waits for the compositor.
 #pragma once
 
 #include "host/present_sink.hpp"
@@ -71,7 +74,7 @@ public:
     // The picture's pixels per unit of the surface (wl_surface.set_buffer_scale), from the next commit on.
     void setScale(int scale) { scale_ = scale; }
 
-    // A commit whose frame the compositor has not shown yet: since when, or nullopt when there is none.
+    // A commit whose frame callback the compositor has not answered yet: since when, or nullopt when none.
     std::optional<Clock::time_point> frameAwaitedSince() const;
     // Whether a frame callback came since the last call: the compositor showed the window.
     bool takeFrameShown() { return std::exchange(frameShown_, false); }
@@ -107,10 +110,11 @@ private:
     RegionList uncommitted_;  // damage the compositor has not been told of yet
     int committedWidth_ = 0;
     int committedHeight_ = 0;
-    int scale_ = 1;                 // asked for
-    int committedScale_ = 1;        // told to the compositor
-    wl_callback* frame_ = nullptr;  // the last commit's frame callback, until it comes
-    Clock::time_point committedAt_{};
+    int scale_ = 1;                    // asked for
+    int committedScale_ = 1;           // told to the compositor
+    wl_callback* frame_ = nullptr;     // a commit's frame callback, until it comes
+    Clock::time_point committedAt_{};  // of that commit
+    Clock::time_point answeredAt_{};   // when the last callback came
     bool frameShown_ = false;
 };
 
