@@ -184,7 +184,8 @@ void drawCaption(Canvas& canvas, const FrameGeometry& frame, std::string_view ca
         if (glyph != nullptr && x + kAdvance - 1 <= room) {
             for (int column = 0; column < kGlyphColumns; ++column) {
                 for (int row = 0; row < kGlyphHeight; ++row) {
-                    if (((*glyph)[static_cast<std::size_t>(column)] >> static_cast<unsigned>(row) & 1U) != 0) {
+                    const unsigned bits = (*glyph)[static_cast<std::size_t>(column)];
+                    if (((bits >> static_cast<unsigned>(row)) & 1U) != 0U) {
                         canvas.fillUnits({x + column, top + row, 2, 1}, ink);  // bold: one unit wider
                     }
                 }

@@ -72,12 +72,11 @@ WaylandPresent::WaylandPresent(wl_display* display, wl_shm* shm, wl_surface* sur
     : display_(display),
       shm_(shm),
       surface_(surface),
+      damageBuffer_(wl_proxy_get_version(reinterpret_cast<wl_proxy*>(surface)) >=
+                    WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION),
       buffers_{Buffer{.stale = RegionList(kRegionCapacity)}, Buffer{.stale = RegionList(kRegionCapacity)}},
       uncommitted_(kRegionCapacity)
-{
-    damageBuffer_ =
-        wl_proxy_get_version(reinterpret_cast<wl_proxy*>(surface_)) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION;
-}
+{}
 
 WaylandPresent::~WaylandPresent()
 {
