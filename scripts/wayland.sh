@@ -6,12 +6,13 @@
 # pictures would take for part of the client area) and the X side.
 WAYLAND_PACKAGES=(weston adwaita-icon-theme "${XVFB_PACKAGES[@]}")
 
-# start_weston BACKEND [WIDTHxHEIGHT]: starts weston on a socket of its own in a fresh XDG_RUNTIME_DIR
+# start_weston BACKEND [WIDTHxHEIGHT] [SCALE]: starts weston on a socket of its own in a fresh XDG_RUNTIME_DIR
 # (mode 0700) with a plain background, no panel and no animations, rendering in software (pixman). For the
-# x11 backend the output window is WIDTHxHEIGHT on $DISPLAY at (0, 0). Sets WESTON_PID, WESTON_SOCKET,
+# x11 backend the output window is WIDTHxHEIGHT on $DISPLAY at (0, 0), its output of that integer scale
+# (default 1: WIDTHxHEIGHT is then in the desktop's units, the window that times larger). Sets WESTON_PID, WESTON_SOCKET,
 # WESTON_RUNTIME and, for the x11 backend, WESTON_WINDOW. Waits until the socket takes clients.
 start_weston() {
-  local backend=$1 size=${2:-800x600} i
+  local backend=$1 size=${2:-800x600} scale=${3:-1} i
   WESTON_RUNTIME=$(mktemp -d)
   chmod 700 "$WESTON_RUNTIME"
   WESTON_SOCKET=zarvo1-weston-$$
@@ -28,7 +29,7 @@ startup-animation=none
 focus-animation=none
 EOF
   XDG_RUNTIME_DIR=$WESTON_RUNTIME weston --backend="$backend-backend.so" --socket="$WESTON_SOCKET" \
-    --width="${size%x*}" --height="${size#*x}" --use-pixman --config="$WESTON_RUNTIME/weston.ini" \
+    --width="${size%x*}" --height="${size#*x}" --scale="$scale" --use-pixman --config="$WESTON_RUNTIME/weston.ini" \
     >"$WESTON_RUNTIME/log" 2>&1 &
   WESTON_PID=$!
   WESTON_WINDOW=
@@ -110,4 +111,31 @@ await_client_area() {
   [ -n "$area" ] || return 1
   [[ $area =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]]
   area_w=${BASH_REMATCH[1]} area_h=${BASH_REMATCH[2]} area_x=${BASH_REMATCH[3]} area_y=${BASH_REMATCH[4]}
+}
+
+# start_sway: starts sway (it refuses to run as root, so as nobody) on the x11 backend in $DISPLAY, rendering
+# in software, with title bars drawn by it, in a fresh runtime folder of nobody's. Sets SWAY_PID,
+# SWAY_RUNTIME, SWAY_SOCKET, SWAY_IPC and SWAY_OUTPUT (its output window on the X screen). Waits until the
+# socket is there.
+start_sway() {
+  SWAY_RUNTIME=$(mktemp -d)
+  printf 'default_border normal\n' >"$SWAY_RUNTIME/config"
+  chown -R nobody "$SWAY_RUNTIME"
+  chmod 700 "$SWAY_RUNTIME"
+  setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$SWAY_RUNTIME" XDG_RUNTIME_DIR="$SWAY_RUNTIME" \
+    WLR_BACKENDS=x11 WLR_RENDERER=pixman sway -c "$SWAY_RUNTIME/config" >"$SWAY_RUNTIME/log" 2>&1 &
+  SWAY_PID=$!
+  wait_for 10 eval 'ls "$SWAY_RUNTIME" | grep -q "^wayland-[0-9]*$" && ls "$SWAY_RUNTIME"/sway-ipc.* >/dev/null 2>&1' ||
+    { echo "sway did not start" >&2; return 1; }
+  SWAY_SOCKET=$(ls "$SWAY_RUNTIME" | grep '^wayland-[0-9]*$' | head -n 1)
+  SWAY_IPC=$(ls "$SWAY_RUNTIME"/sway-ipc.* | head -n 1)
+  SWAY_OUTPUT=$(xwininfo -root -children | awk '/"wlroots/ {print $1; exit}')
+}
+
+# stop_sway: stops the sway start_sway started, by its process id, and removes its folder.
+stop_sway() {
+  [ -n "${SWAY_PID:-}" ] && stop_process "$SWAY_PID"
+  SWAY_PID=
+  [ -n "${SWAY_RUNTIME:-}" ] && rm -rf "$SWAY_RUNTIME"
+  SWAY_RUNTIME=
 }

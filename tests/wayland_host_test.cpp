@@ -10,8 +10,10 @@
 #include <linux/input-event-codes.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zarvo::wl {
@@ -122,6 +124,17 @@ TEST(ConfigureSizing, TheCompositorsSizeWinsAndFloatingComesBackToItsLastSize)
     EXPECT_TRUE(is(sizing.configure(true, 1900, 1000, false), 1900, 1000));  // maximised
     EXPECT_TRUE(is(sizing.configure(true, 0, 0, true), 603, 420));           // restored: the size before
     EXPECT_TRUE(is(sizing.configure(true, 640, 0, true), 603, 420));         // half a size is none
+}
+
+TEST(SurfaceScale, TheLargestOfTheOutputsTheWindowIsOnOrOfAllBeforeItIsOnAny)
+{
+    const std::vector<int> none;
+    const std::vector<int> all{1, 2, 3};
+    EXPECT_EQ(surfaceScale(std::vector<int>{1, 2}, all), 2) << "on two outputs: the sharper";
+    EXPECT_EQ(surfaceScale(std::vector<int>{1}, all), 1) << "moved to the plain output";
+    EXPECT_EQ(surfaceScale(none, all), 3) << "not on any yet";
+    EXPECT_EQ(surfaceScale(none, none), 1);
+    EXPECT_EQ(surfaceScale(std::vector<int>{0, -2}, none), 1) << "nonsense counts as 1";
 }
 
 TEST(RegionList, KeepsRegionsUntilFullThenCollapsesToTheirBoundsWithoutGrowing)
@@ -247,6 +260,70 @@ TEST(FrameLook, TitleBarCaptionButtonsAndShadow)
             }
         }
     }
+}
+
+// The title bar as drawn for a geometry: its device pixels, read by frame coordinates in device pixels.
+struct TitleBar {
+    explicit TitleBar(const FrameGeometry& frame, std::string_view caption, const FrameLook& look = {})
+        : scale(frame.scale), area(frame.piece(FrameGeometry::Piece::top))
+    {
+        pixels.resize(static_cast<std::size_t>(area.w * area.h * scale * scale));
+        drawPiece(pixels, frame, FrameGeometry::Piece::top, look, caption);
+    }
+    std::uint32_t at(int x, int y) const
+    {
+        return pixels[static_cast<std::size_t>((y - area.y * scale) * area.w * scale + (x - area.x * scale))];
+    }
+    // Which pixels of the caption's room (the bar left of the buttons) are inked.
+    std::vector<bool> captionInk() const
+    {
+        std::vector<bool> ink;
+        for (int y = -kTitleHeight * scale; y < 0; ++y) {
+            for (int x = 0; x < (area.w + 2 * area.x - 3 * kButtonWidth) * scale; ++x) {
+                ink.push_back(at(x, y) == 0xffffffffU);
+            }
+        }
+        return ink;
+    }
+    int scale;
+    Rect area;
+    std::vector<std::uint32_t> pixels;
+};
+
+TEST(FrameLook, AtTwiceTheScaleEveryUnitOfTheBarAndCaptionIsTwoByTwoDevicePixelsOfOneColour)
+{
+    const TitleBar one(FrameGeometry{503, 380, true, 1}, "Zarvo1");
+    const TitleBar two(FrameGeometry{503, 380, true, 2}, "Zarvo1");
+    ASSERT_EQ(two.pixels.size(), one.pixels.size() * 4);
+    int mismatched = 0;
+    for (int y = -2 * kTitleHeight; y < 0; ++y) {
+        for (int x = 0; x < 2 * (503 - 3 * kButtonWidth); ++x) {
+            mismatched += two.at(x, y) != one.at(x / 2, (y - 1) / 2) ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(mismatched, 0) << "no smoothing, nothing out of place";
+    // The close sign's lines are as thick as a unit, and crisp: ink or the bar, nothing between.
+    std::set<std::uint32_t> colours;
+    for (int y = -2 * kTitleHeight; y < 0; ++y) {
+        for (int x = 2 * (503 - kButtonWidth); x < 2 * 503; ++x) {
+            colours.insert(two.at(x, y));
+        }
+    }
+    EXPECT_EQ(colours, (std::set<std::uint32_t>{0xff2b2b2bU, 0xffffffffU}));
+}
+
+TEST(FrameLook, EveryPrintableCharacterHasAGlyphOfItsOwn)
+{
+    std::set<std::vector<bool>> shapes;
+    for (char c = ' '; c <= '~'; ++c) {
+        const std::vector<bool> ink = TitleBar(FrameGeometry{503, 380, false}, std::string(1, c)).captionInk();
+        const auto inked = std::count(ink.begin(), ink.end(), true);
+        EXPECT_EQ(inked == 0, c == ' ') << "'" << c << "'";
+        EXPECT_TRUE(shapes.insert(ink).second) << "'" << c << "' looks like another character";
+    }
+    // Anything else leaves a gap: no ink, and no crash.
+    const std::vector<bool> other = TitleBar(FrameGeometry{503, 380, false}, "\x7f\xc3\xa9\t").captionInk();
+    EXPECT_EQ(std::count(other.begin(), other.end(), true), 0);
 }
 
 TEST(FrameClicks, MoveDoubleClickMenuResizeAndButtonsThatActWhenLetGoOverThem)

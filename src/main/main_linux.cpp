@@ -1,8 +1,8 @@
 // The program's entry on Linux: the Wayland host where a usable compositor is named, otherwise the SDL host
 // (X11), loaded from its module only then.
-#include "platform/x11/host_sdl.hpp"
 #include "platform/wayland/host_wayland.hpp"
 #include "platform/wayland/wayland_probe.hpp"
+#include "platform/x11/host_sdl.hpp"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -14,7 +14,9 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -72,10 +74,16 @@ int main()
         return std::string(value != nullptr ? value : "");
     };
     const zarvo::wl::DisplayEnvironment env{text("DISPLAY"), text("WAYLAND_DISPLAY"), text("SDL_VIDEODRIVER")};
-    const DisplayChoice choice = zarvo::wl::chooseDisplay(env, zarvo::wl::probeWayland);
+    // The probe's connection, when the window opens on Wayland: the window runs on it.
+    std::shared_ptr<wl_display> wayland;
+    const DisplayChoice choice = zarvo::wl::chooseDisplay(env, [&wayland] {
+        zarvo::wl::WaylandProbe found = zarvo::wl::probeWayland();
+        wayland = found.connection;
+        return found;
+    });
     switch (choice.kind) {
     case DisplayChoice::Kind::none: std::fprintf(stderr, "zarvo1: %s\n", choice.message.c_str()); return 1;
-    case DisplayChoice::Kind::wayland: return zarvo::wl::run();
+    case DisplayChoice::Kind::wayland: return zarvo::wl::run(std::move(wayland));
     case DisplayChoice::Kind::x11: return runSdl(true);
     case DisplayChoice::Kind::asAsked: break;
     }

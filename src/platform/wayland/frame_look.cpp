@@ -19,61 +19,62 @@ constexpr std::uint32_t kCloseHovered = 0xffc42b1cU;
 constexpr std::uint32_t kClosePressed = 0xff9e2216U;
 constexpr double kShadowAlpha = 80.0;  // of 255, next to the frame; it fades out over the band
 
-// The caption's letters, at most 7 pixels wide, drawn bold: ten rows from the capital's top to the baseline,
-// small letters in the lower seven. Each takes its own width and one pixel of space; a letter without a
-// pattern here leaves a gap of the widest.
-struct Glyph {
-    char letter;
-    std::array<const char*, 10> rows;
-};
-constexpr int kGlyphWidth = 7;
-
-constexpr std::array kGlyphs{
-    Glyph{
-        'Z',
-        {"#######", "#######", "....##.", "....##.", "...##..", "..##...", ".##....", ".##....", "#######", "#######"}},
-    Glyph{
-        'a',
-        {".......", ".......", ".......", ".#####.", ".....##", ".######", "##...##", "##...##", "##..###", ".###.##"}},
-    Glyph{
-        'r',
-        {".......", ".......", ".......", "##.###.", "#####..", "###....", "##.....", "##.....", "##.....", "##....."}},
-    Glyph{
-        'v',
-        {".......", ".......", ".......", "##...##", "##...##", ".##.##.", ".##.##.", ".##.##.", "..###..", "..###.."}},
-    Glyph{
-        'o',
-        {".......", ".......", ".......", ".#####.", "##...##", "##...##", "##...##", "##...##", "##...##", ".#####."}},
-    Glyph{
-        '1',
-        {"..##...", ".###...", "####...", "..##...", "..##...", "..##...", "..##...", "..##...", "..##...", "######."}},
-};
-
-// The columns a letter uses: up to its rightmost inked one.
-int glyphWidth(const Glyph& glyph)
-{
-    int width = 0;
-    for (const char* row : glyph.rows) {
-        for (int column = 0; column < kGlyphWidth; ++column) {
-            if (row[column] == '#') {
-                width = std::max(width, column + 1);
-            }
-        }
-    }
-    return width;
-}
+// The caption's letters: every printable ASCII character, 5 units wide and 7 high, a byte per column with
+// the top row in the lowest bit. Drawn bold (each stroke one unit wider to the right), a letter takes 7
+// units with the space after it; anything else leaves a gap as wide.
+constexpr int kGlyphHeight = 7;
+constexpr int kGlyphColumns = 5;
+constexpr int kAdvance = kGlyphColumns + 2;
+constexpr char kFirstGlyph = ' ';
+using Glyph = std::array<std::uint8_t, kGlyphColumns>;
+constexpr std::array<Glyph, 95> kFont{{
+    {0x00, 0x00, 0x00, 0x00, 0x00}, {0x00, 0x00, 0x5f, 0x00, 0x00}, {0x00, 0x07, 0x00, 0x07, 0x00},  //   ! "
+    {0x14, 0x7f, 0x14, 0x7f, 0x14}, {0x24, 0x2a, 0x7f, 0x2a, 0x12}, {0x23, 0x13, 0x08, 0x64, 0x62},  // # $ %
+    {0x36, 0x49, 0x55, 0x22, 0x50}, {0x00, 0x05, 0x03, 0x00, 0x00}, {0x00, 0x1c, 0x22, 0x41, 0x00},  // & ' (
+    {0x00, 0x41, 0x22, 0x1c, 0x00}, {0x14, 0x08, 0x3e, 0x08, 0x14}, {0x08, 0x08, 0x3e, 0x08, 0x08},  // ) * +
+    {0x00, 0x50, 0x30, 0x00, 0x00}, {0x08, 0x08, 0x08, 0x08, 0x08}, {0x00, 0x60, 0x60, 0x00, 0x00},  // , - .
+    {0x20, 0x10, 0x08, 0x04, 0x02}, {0x3e, 0x51, 0x49, 0x45, 0x3e}, {0x00, 0x42, 0x7f, 0x40, 0x00},  // / 0 1
+    {0x42, 0x61, 0x51, 0x49, 0x46}, {0x21, 0x41, 0x45, 0x4b, 0x31}, {0x18, 0x14, 0x12, 0x7f, 0x10},  // 2 3 4
+    {0x27, 0x45, 0x45, 0x45, 0x39}, {0x3c, 0x4a, 0x49, 0x49, 0x30}, {0x01, 0x71, 0x09, 0x05, 0x03},  // 5 6 7
+    {0x36, 0x49, 0x49, 0x49, 0x36}, {0x06, 0x49, 0x49, 0x29, 0x1e}, {0x00, 0x36, 0x36, 0x00, 0x00},  // 8 9 :
+    {0x00, 0x56, 0x36, 0x00, 0x00}, {0x08, 0x14, 0x22, 0x41, 0x00}, {0x14, 0x14, 0x14, 0x14, 0x14},  // ; < =
+    {0x00, 0x41, 0x22, 0x14, 0x08}, {0x02, 0x01, 0x51, 0x09, 0x06}, {0x32, 0x49, 0x79, 0x41, 0x3e},  // > ? @
+    {0x7e, 0x11, 0x11, 0x11, 0x7e}, {0x7f, 0x49, 0x49, 0x49, 0x36}, {0x3e, 0x41, 0x41, 0x41, 0x22},  // A B C
+    {0x7f, 0x41, 0x41, 0x22, 0x1c}, {0x7f, 0x49, 0x49, 0x49, 0x41}, {0x7f, 0x09, 0x09, 0x09, 0x01},  // D E F
+    {0x3e, 0x41, 0x49, 0x49, 0x7a}, {0x7f, 0x08, 0x08, 0x08, 0x7f}, {0x00, 0x41, 0x7f, 0x41, 0x00},  // G H I
+    {0x20, 0x40, 0x41, 0x3f, 0x01}, {0x7f, 0x08, 0x14, 0x22, 0x41}, {0x7f, 0x40, 0x40, 0x40, 0x40},  // J K L
+    {0x7f, 0x02, 0x0c, 0x02, 0x7f}, {0x7f, 0x04, 0x08, 0x10, 0x7f}, {0x3e, 0x41, 0x41, 0x41, 0x3e},  // M N O
+    {0x7f, 0x09, 0x09, 0x09, 0x06}, {0x3e, 0x41, 0x51, 0x21, 0x5e}, {0x7f, 0x09, 0x19, 0x29, 0x46},  // P Q R
+    {0x46, 0x49, 0x49, 0x49, 0x31}, {0x01, 0x01, 0x7f, 0x01, 0x01}, {0x3f, 0x40, 0x40, 0x40, 0x3f},  // S T U
+    {0x1f, 0x20, 0x40, 0x20, 0x1f}, {0x3f, 0x40, 0x38, 0x40, 0x3f}, {0x63, 0x14, 0x08, 0x14, 0x63},  // V W X
+    {0x07, 0x08, 0x70, 0x08, 0x07}, {0x61, 0x51, 0x49, 0x45, 0x43}, {0x00, 0x7f, 0x41, 0x41, 0x00},  // Y Z [
+    {0x02, 0x04, 0x08, 0x10, 0x20}, {0x00, 0x41, 0x41, 0x7f, 0x00}, {0x04, 0x02, 0x01, 0x02, 0x04},  // \ ] ^
+    {0x40, 0x40, 0x40, 0x40, 0x40}, {0x00, 0x01, 0x02, 0x04, 0x00}, {0x20, 0x54, 0x54, 0x54, 0x78},  // _ ` a
+    {0x7f, 0x48, 0x44, 0x44, 0x38}, {0x38, 0x44, 0x44, 0x44, 0x20}, {0x38, 0x44, 0x44, 0x48, 0x7f},  // b c d
+    {0x38, 0x54, 0x54, 0x54, 0x18}, {0x08, 0x7e, 0x09, 0x01, 0x02}, {0x0c, 0x52, 0x52, 0x52, 0x3e},  // e f g
+    {0x7f, 0x08, 0x04, 0x04, 0x78}, {0x00, 0x44, 0x7d, 0x40, 0x00}, {0x20, 0x40, 0x44, 0x3d, 0x00},  // h i j
+    {0x7f, 0x10, 0x28, 0x44, 0x00}, {0x00, 0x41, 0x7f, 0x40, 0x00}, {0x7c, 0x04, 0x18, 0x04, 0x78},  // k l m
+    {0x7c, 0x08, 0x04, 0x04, 0x78}, {0x38, 0x44, 0x44, 0x44, 0x38}, {0x7c, 0x14, 0x14, 0x14, 0x08},  // n o p
+    {0x08, 0x14, 0x14, 0x18, 0x7c}, {0x7c, 0x08, 0x04, 0x04, 0x08}, {0x48, 0x54, 0x54, 0x54, 0x20},  // q r s
+    {0x04, 0x3f, 0x44, 0x40, 0x20}, {0x3c, 0x40, 0x40, 0x20, 0x7c}, {0x1c, 0x20, 0x40, 0x20, 0x1c},  // t u v
+    {0x3c, 0x40, 0x30, 0x40, 0x3c}, {0x44, 0x28, 0x10, 0x28, 0x44}, {0x0c, 0x50, 0x50, 0x50, 0x3c},  // w x y
+    {0x44, 0x64, 0x54, 0x4c, 0x44}, {0x00, 0x08, 0x36, 0x41, 0x00}, {0x00, 0x00, 0x7f, 0x00, 0x00},  // z { |
+    {0x00, 0x41, 0x36, 0x08, 0x00}, {0x08, 0x04, 0x08, 0x10, 0x08},                                  // } ~
+}};
 
 const Glyph* glyphOf(char letter)
 {
-    const auto* glyph =
-        std::find_if(kGlyphs.begin(), kGlyphs.end(), [letter](const Glyph& g) { return g.letter == letter; });
-    return glyph != kGlyphs.end() ? glyph : nullptr;
+    const int index = letter - kFirstGlyph;
+    return index >= 0 && index < static_cast<int>(kFont.size()) ? &kFont[static_cast<std::size_t>(index)] : nullptr;
 }
 
-// A piece's pixels, addressed in the frame's coordinates (the client area's top-left is 0, 0).
+// A piece's pixels, addressed in device pixels of the frame's coordinates (the client area's top-left is
+// 0, 0), `scale` of them to a unit of the frame's geometry.
 class Canvas {
 public:
-    Canvas(std::span<std::uint32_t> pixels, Rect area) : pixels_(pixels), area_(area) {}
+    Canvas(std::span<std::uint32_t> pixels, Rect area, int scale)
+        : pixels_(pixels), area_{area.x * scale, area.y * scale, area.w * scale, area.h * scale}, scale_(scale)
+    {}
 
     void put(int x, int y, std::uint32_t colour)
     {
@@ -95,88 +96,102 @@ public:
             }
         }
     }
+    // A rectangle given in units, as its device pixels.
+    void fillUnits(Rect r, std::uint32_t colour)
+    {
+        fill({r.x * scale_, r.y * scale_, r.w * scale_, r.h * scale_}, colour);
+    }
     const Rect& area() const { return area_; }
+    int scale() const { return scale_; }
 
 private:
     std::span<std::uint32_t> pixels_;
-    Rect area_;
+    Rect area_;  // in device pixels
+    int scale_;
 };
 
-// The shadow's colour at a point outside the frame: premultiplied black that fades with the distance.
-std::uint32_t shadowAt(const FrameGeometry& frame, int x, int y)
+// The shadow's colour at a device pixel outside the frame: premultiplied black that fades with the distance.
+std::uint32_t shadowAt(const FrameGeometry& frame, int x, int y, int scale)
 {
-    const int dx = x < 0 ? -x : (x >= frame.width ? x - frame.width + 1 : 0);
-    const int dy = y < -kTitleHeight ? -kTitleHeight - y : (y >= frame.height ? y - frame.height + 1 : 0);
-    const double distance = std::hypot(dx, dy) - 1.0;
+    const int w = frame.width * scale;
+    const int h = frame.height * scale;
+    const int top = -kTitleHeight * scale;
+    const int dx = x < 0 ? -x : (x >= w ? x - w + 1 : 0);
+    const int dy = y < top ? top - y : (y >= h ? y - h + 1 : 0);
+    const double distance = std::hypot(dx, dy) / scale - 1.0;
     const double fade = std::max(0.0, 1.0 - distance / kShadow);
     const auto alpha = static_cast<std::uint32_t>(std::lround(kShadowAlpha * fade * fade));
     return alpha << 24U;
 }
 
+// A button in units of the geometry; its sign is drawn in lines one unit thick, crisp at any scale.
 void drawButton(Canvas& canvas, FramePart part, Rect box, const FrameLook& look, std::uint32_t ink)
 {
     const bool close = part == FramePart::close;
     if (look.pressed == part) {
-        canvas.fill(box, close ? kClosePressed : kButtonPressed);
+        canvas.fillUnits(box, close ? kClosePressed : kButtonPressed);
     } else if (look.hovered == part && look.pressed == FramePart::outside) {
-        canvas.fill(box, close ? kCloseHovered : kButtonHovered);
+        canvas.fillUnits(box, close ? kCloseHovered : kButtonHovered);
     }
     constexpr int kSign = 10;
     const int x = box.x + (box.w - kSign) / 2;
     const int y = box.y + (box.h - kSign) / 2;
     switch (part) {
-    case FramePart::close:
-        for (int i = 0; i < kSign; ++i) {
-            canvas.put(x + i, y + i, ink);
-            canvas.put(x + kSign - 1 - i, y + i, ink);
+    case FramePart::close: {
+        // Two diagonals, each a band one unit wide across the sign's square of device pixels.
+        const int s = canvas.scale();
+        const int n = kSign * s;
+        for (int v = 0; v < n; ++v) {
+            for (int u = 0; u < n; ++u) {
+                if ((u - v >= 0 && u - v < s) || (n - 1 - u - v >= 0 && n - 1 - u - v < s)) {
+                    canvas.put(x * s + u, y * s + v, ink);
+                }
+            }
         }
         break;
+    }
     case FramePart::maximise:
         if (look.maximised) {  // the restore sign: a smaller window in front of another
             constexpr int kSmall = 7;
             const int back = kSign - kSmall;
-            canvas.fill({x + back, y, kSmall, 1}, ink);
-            canvas.fill({x + kSign - 1, y, 1, kSmall}, ink);
-            canvas.fill({x, y + back, kSmall, 2}, ink);
-            canvas.fill({x, y + back, 1, kSmall}, ink);
-            canvas.fill({x + kSmall - 1, y + back, 1, kSmall}, ink);
-            canvas.fill({x, y + kSign - 1, kSmall, 1}, ink);
+            canvas.fillUnits({x + back, y, kSmall, 1}, ink);
+            canvas.fillUnits({x + kSign - 1, y, 1, kSmall}, ink);
+            canvas.fillUnits({x, y + back, kSmall, 2}, ink);
+            canvas.fillUnits({x, y + back, 1, kSmall}, ink);
+            canvas.fillUnits({x + kSmall - 1, y + back, 1, kSmall}, ink);
+            canvas.fillUnits({x, y + kSign - 1, kSmall, 1}, ink);
         } else {
-            canvas.fill({x, y, kSign, 2}, ink);
-            canvas.fill({x, y, 1, kSign}, ink);
-            canvas.fill({x + kSign - 1, y, 1, kSign}, ink);
-            canvas.fill({x, y + kSign - 1, kSign, 1}, ink);
+            canvas.fillUnits({x, y, kSign, 2}, ink);
+            canvas.fillUnits({x, y, 1, kSign}, ink);
+            canvas.fillUnits({x + kSign - 1, y, 1, kSign}, ink);
+            canvas.fillUnits({x, y + kSign - 1, kSign, 1}, ink);
         }
         break;
-    case FramePart::minimise: canvas.fill({x, y + kSign - 2, kSign, 2}, ink); break;
+    case FramePart::minimise: canvas.fillUnits({x, y + kSign - 2, kSign, 2}, ink); break;
     default: break;
     }
 }
 
 void drawCaption(Canvas& canvas, const FrameGeometry& frame, std::string_view caption, std::uint32_t ink)
 {
-    int textWidth = -1;
-    for (const char letter : caption) {
-        const Glyph* glyph = glyphOf(letter);
-        textWidth += (glyph != nullptr ? glyphWidth(*glyph) : kGlyphWidth) + 1;
-    }
+    const int textWidth = static_cast<int>(caption.size()) * kAdvance - 1;
     const int room = frame.width - 3 * kButtonWidth - 4;  // what the buttons leave, with a little air
     int x = (frame.width - textWidth) / 2;
     x = std::max(4, std::min(x, room - textWidth));
-    const int top = -kTitleHeight + 7;
+    const int top = -kTitleHeight + (kTitleHeight - kGlyphHeight + 1) / 2;
     for (const char letter : caption) {
         const Glyph* glyph = glyphOf(letter);
-        const int width = glyph != nullptr ? glyphWidth(*glyph) : kGlyphWidth;
-        if (glyph != nullptr && x + width <= room) {
-            for (int row = 0; row < static_cast<int>(glyph->rows.size()); ++row) {
-                for (int column = 0; column < width; ++column) {
-                    if (glyph->rows[static_cast<std::size_t>(row)][column] == '#') {
-                        canvas.put(x + column, top + row, ink);
+        if (glyph != nullptr && x + kAdvance - 1 <= room) {
+            for (int column = 0; column < kGlyphColumns; ++column) {
+                for (int row = 0; row < kGlyphHeight; ++row) {
+                    const unsigned bits = (*glyph)[static_cast<std::size_t>(column)];
+                    if (((bits >> static_cast<unsigned>(row)) & 1U) != 0U) {
+                        canvas.fillUnits({x + column, top + row, 2, 1}, ink);  // bold: one unit wider
                     }
                 }
             }
         }
-        x += width + 1;
+        x += kAdvance;
     }
 }
 
@@ -304,12 +319,13 @@ Rect FrameGeometry::piece(Piece which) const
 void drawPiece(std::span<std::uint32_t> pixels, const FrameGeometry& frame, FrameGeometry::Piece which,
                const FrameLook& look, std::string_view caption)
 {
-    Canvas canvas(pixels, frame.piece(which));
+    const int scale = std::max(1, frame.scale);
+    Canvas canvas(pixels, frame.piece(which), scale);
     const Rect& area = canvas.area();
     for (int y = area.y; y < area.y + area.h; ++y) {
         for (int x = area.x; x < area.x + area.w; ++x) {
-            const bool bar = x >= 0 && x < frame.width && y >= -kTitleHeight && y < 0;
-            canvas.put(x, y, bar ? (look.active ? kBarActive : kBarInactive) : shadowAt(frame, x, y));
+            const bool bar = x >= 0 && x < frame.width * scale && y >= -kTitleHeight * scale && y < 0;
+            canvas.put(x, y, bar ? (look.active ? kBarActive : kBarInactive) : shadowAt(frame, x, y, scale));
         }
     }
     if (which != FrameGeometry::Piece::top) {

@@ -43,12 +43,14 @@ bool isResize(FramePart part);
 const char* cursorName(FramePart part);
 
 // The frame round a client area of width x height, floating or not (maximised, tiled or fullscreen windows
-// have no shadow and cannot be resized by their frame). Coordinates are relative to the client area's
-// top-left corner, so the title bar lies at negative y.
+// have no shadow and cannot be resized by their frame). Coordinates are in the desktop's units, relative to
+// the client area's top-left corner, so the title bar lies at negative y; the pieces' pixels are drawn at
+// `scale` device pixels to the unit.
 struct FrameGeometry {
     int width = 0;
     int height = 0;
     bool floating = true;
+    int scale = 1;
 
     friend bool operator==(const FrameGeometry&, const FrameGeometry&) = default;
 
@@ -93,7 +95,8 @@ private:
     std::uint32_t captionTime_ = 0;
 };
 
-// Draws one piece into `pixels` (premultiplied ARGB, rows of the piece's width, top row first).
+// Draws one piece into `pixels` (premultiplied ARGB, top row first): the piece's rectangle in device pixels,
+// width x height times the geometry's scale.
 void drawPiece(std::span<std::uint32_t> pixels, const FrameGeometry& frame, FrameGeometry::Piece which,
                const FrameLook& look, std::string_view caption);
 

@@ -1,7 +1,9 @@
 // The Wayland window on libwayland-client: an xdg-shell toplevel whose title bar is the compositor's where it
 // offers server-side decorations and a frame of our own elsewhere, the keyboard's keymap and modifiers from
-// libxkbcommon, and the picture in shared-memory buffers of our own. The host waits on the connection's
-// socket until the next tick and hands each event to the shared layer as it arrives.
+// libxkbcommon, and the picture in shared-memory buffers of our own at the scale of the outputs the window is
+// on (one picture pixel per device pixel). The host waits on the connection's socket until the next tick,
+// hands each event to the shared layer as it arrives, and says whether anyone can see the window: not while
+// the compositor reports it suspended or leaves a frame unanswered for a second.
 #include "platform/wayland/host_wayland.hpp"
 
 #include "host/failure.hpp"
@@ -25,12 +27,15 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -45,9 +50,34 @@ using Clock = TickSchedule::Clock;
 // The smallest window the frame still works in: its three buttons and the caption beside them.
 constexpr int kMinimumWidth = 3 * kButtonWidth + 64;
 
+// How long a frame may go unanswered before the window counts as out of sight: a compositor answers within
+// a refresh or two while the window shows, and not at all while it is hidden (minimised, on another
+// workspace, in a scratchpad).
+constexpr auto kUnansweredFrame = std::chrono::seconds(1);
+
+#if defined(XDG_TOPLEVEL_STATE_SUSPENDED_SINCE_VERSION)
+// The suspended state: the compositor says outright that nobody can see the window.
+constexpr std::uint32_t kWmBaseVersion = XDG_TOPLEVEL_STATE_SUSPENDED_SINCE_VERSION;
+#else
+constexpr std::uint32_t kWmBaseVersion = 2;  // the tiled states, and every event of it listened to
+#endif
+
+struct Host;
+
+// An output the compositor offers, and the scale it last announced (wl_output version 2).
+struct Output {
+    Host* host = nullptr;
+    wl_output* output = nullptr;
+    std::uint32_t name = 0;  // the global's
+    int scale = 1;           // announced, in effect from its done event
+    int pendingScale = 1;
+};
+
 // Everything the host keeps: the connection and its objects, the keyboard's state and the shared layer.
 struct Host {
+    std::shared_ptr<wl_display> connection;  // the probe's; closed after every object below is released
     wl_display* display = nullptr;
+    wl_registry* registry = nullptr;
     wl_compositor* compositor = nullptr;
     wl_seat* seat = nullptr;
     wl_pointer* pointer = nullptr;
@@ -68,6 +98,9 @@ struct Host {
     xkb_context* xkb = nullptr;
     xkb_keymap* keymap = nullptr;
     xkb_state* keys = nullptr;
+    std::vector<std::unique_ptr<Output>> outputs;
+    std::vector<const wl_output*> entered;  // the outputs the window's surface is on
+    int scale = 1;                          // device pixels per unit of the desktop, for the picture and frame
     std::unique_ptr<WaylandPresent> sink;
     Session session;
     ConfigureSizing sizing;
@@ -80,16 +113,20 @@ struct Host {
         bool floating = true;  // neither maximised, fullscreen nor tiled
         bool fullscreen = false;
         bool active = false;
+        bool suspended = false;
     } pending;
+    bool suspended = false;   // the compositor says nobody can see the window
+    bool unanswered = false;  // a frame went unanswered: the window is out of sight
+    bool visible = true;      // as last reported to the shared layer
     bool serverSide = false;  // the compositor draws the title bar
     bool configured = false;  // the compositor's first configure has come
-    int width = 0;            // the client area of the last configure
+    int width = 0;            // the client area of the last configure, in the desktop's units
     int height = 0;
     bool commitDue = false;  // the frame changed and shows with the window surface's next commit
 
     wl_surface* pointerSurface = nullptr;  // the surface under the pointer: the picture or a piece of the frame
     std::uint32_t pointerSerial = 0;       // the serial of the pointer's arrival there, for its image
-    float pointerX = 0.0F;                 // in the client area's coordinates (the title bar at negative y)
+    float pointerX = 0.0F;  // in the client area's coordinates and the desktop's units (the title bar at negative y)
     float pointerY = 0.0F;
     FrameClicks frameClicks;
     std::int16_t modifiers = 0;
@@ -124,6 +161,9 @@ Host::~Host()
     release(surface, wl_surface_destroy);
     release(cursorSurface, wl_surface_destroy);
     release(cursorTheme, wl_cursor_theme_destroy);
+    for (const auto& output : outputs) {
+        wl_output_destroy(output->output);
+    }
     release(shm, wl_shm_destroy);
     release(pointer, wl_pointer_destroy);
     release(keyboard, wl_keyboard_destroy);
@@ -132,10 +172,10 @@ Host::~Host()
     release(wmBase, xdg_wm_base_destroy);
     release(subcompositor, wl_subcompositor_destroy);
     release(compositor, wl_compositor_destroy);
+    release(registry, wl_registry_destroy);
     xkb_state_unref(keys);
     xkb_keymap_unref(keymap);
     xkb_context_unref(xkb);
-    release(display, wl_display_disconnect);
 }
 
 Host& hostOf(void* data)
@@ -174,7 +214,34 @@ void showFrame(Host& host)
     FrameLook look = host.frame->look();
     look.active = host.pending.active;
     look.maximised = host.pending.maximised;
-    host.commitDue = host.frame->show({host.width, host.height, host.pending.floating}, look) || host.commitDue;
+    host.commitDue =
+        host.frame->show({host.width, host.height, host.pending.floating, host.scale}, look) || host.commitDue;
+}
+
+// The client area in device pixels to the shared layer (a change of size or of scale resets the chain).
+void reportSize(Host& host)
+{
+    if (host.session.isShown()) {
+        HostEvent in;
+        in.kind = HostEvent::Kind::resized;
+        in.width = host.width * host.scale;
+        in.height = host.height * host.scale;
+        deliver(host, in);
+    }
+}
+
+// Whether anyone can see the window, to the shared layer when it changed: not while the compositor says the
+// window is suspended, nor while it leaves a frame unanswered.
+void reportVisibility(Host& host)
+{
+    const bool visible = !host.suspended && !host.unanswered;
+    if (visible != host.visible && host.session.isShown()) {
+        host.visible = visible;
+        HostEvent in;
+        in.kind = HostEvent::Kind::visibility;
+        in.visible = visible;
+        deliver(host, in);
+    }
 }
 
 // The configure's sequence is complete: the window takes its size and state, says so, and the next present
@@ -193,15 +260,13 @@ void surfaceConfigure(void* data, xdg_surface* surface, std::uint32_t serial)
     host.configured = true;
     host.width = size.width;
     host.height = size.height;
+    host.suspended = p.suspended;
     showFrame(host);
     host.commitDue = true;  // the acknowledgement and the window's geometry go with the next commit
-    if (changed && host.session.isShown()) {
-        HostEvent in;
-        in.kind = HostEvent::Kind::resized;
-        in.width = size.width;
-        in.height = size.height;
-        deliver(host, in);
+    if (changed) {
+        reportSize(host);
     }
+    reportVisibility(host);
 }
 
 const xdg_surface_listener kSurfaceListener{surfaceConfigure};
@@ -225,6 +290,9 @@ void toplevelConfigure(void* data, xdg_toplevel* /*toplevel*/, std::int32_t widt
             p.floating = false;
             break;
         case XDG_TOPLEVEL_STATE_ACTIVATED: p.active = true; break;
+#if defined(XDG_TOPLEVEL_STATE_SUSPENDED_SINCE_VERSION)
+        case XDG_TOPLEVEL_STATE_SUSPENDED: p.suspended = true; break;
+#endif
         case XDG_TOPLEVEL_STATE_TILED_LEFT:
         case XDG_TOPLEVEL_STATE_TILED_RIGHT:
         case XDG_TOPLEVEL_STATE_TILED_TOP:
@@ -277,7 +345,7 @@ void showCursor(Host& host, FramePart part)
         constexpr int kDefaultSize = 24;
         const char* sizeText = std::getenv("XCURSOR_SIZE");
         const int asked = sizeText != nullptr ? std::atoi(sizeText) : 0;
-        const int size = asked > 0 ? asked : kDefaultSize;
+        const int size = (asked > 0 ? asked : kDefaultSize) * host.scale;
         host.cursorTheme = wl_cursor_theme_load(std::getenv("XCURSOR_THEME"), size, host.shm);
         host.cursorSurface = wl_compositor_create_surface(host.compositor);
     }
@@ -294,12 +362,17 @@ void showCursor(Host& host, FramePart part)
         return;
     }
     const wl_cursor_image* shape = cursor->images[0];
+    // Images at the window's scale; one whose size it does not divide is shown as it is.
+    const auto divides = [&host](std::uint32_t length) { return length % static_cast<std::uint32_t>(host.scale) == 0; };
+    const int scale = divides(shape->width) && divides(shape->height) ? host.scale : 1;
+    wl_surface_set_buffer_scale(host.cursorSurface, scale);
     wl_surface_attach(host.cursorSurface, image, 0, 0);
     wl_surface_damage(host.cursorSurface, 0, 0, static_cast<std::int32_t>(shape->width),
                       static_cast<std::int32_t>(shape->height));
     wl_surface_commit(host.cursorSurface);
     wl_pointer_set_cursor(host.pointer, host.pointerSerial, host.cursorSurface,
-                          static_cast<std::int32_t>(shape->hotspot_x), static_cast<std::int32_t>(shape->hotspot_y));
+                          static_cast<std::int32_t>(shape->hotspot_x) / scale,
+                          static_cast<std::int32_t>(shape->hotspot_y) / scale);
     host.cursorShown = name;
 }
 
@@ -424,8 +497,9 @@ void pointerButton(void* data, wl_pointer* /*pointer*/, std::uint32_t serial, st
     in.kind = HostEvent::Kind::mouseDown;
     in.button = wl::pointerButton(button);
     in.modifiers = host.modifiers;
-    in.x = host.pointerX;
-    in.y = host.pointerY;
+    // The picture has a pixel per device pixel; the pointer comes in the desktop's units.
+    in.x = host.pointerX * static_cast<float>(host.scale);
+    in.y = host.pointerY * static_cast<float>(host.scale);
     deliver(host, in);
 }
 
@@ -507,6 +581,81 @@ void keyboardRepeat(void* /*data*/, wl_keyboard* /*keyboard*/, std::int32_t /*ra
 const wl_keyboard_listener kKeyboardListener{keyboardKeymap, keyboardEnter,     keyboardLeave,
                                              keyboardKey,    keyboardModifiers, keyboardRepeat};
 
+// ---- the scale: the outputs the window is on -------------------------------------------------------------
+
+// The picture and the frame follow the largest scale of the outputs the window is on; a change of scale is
+// a change of the client area's size in device pixels.
+void updateScale(Host& host)
+{
+    std::vector<int> entered;
+    std::vector<int> all;
+    for (const auto& output : host.outputs) {
+        all.push_back(output->scale);
+        if (std::find(host.entered.begin(), host.entered.end(), output->output) != host.entered.end()) {
+            entered.push_back(output->scale);
+        }
+    }
+    const int scale = surfaceScale(entered, all);
+    if (scale == host.scale) {
+        return;
+    }
+    host.scale = scale;
+    if (host.sink != nullptr) {
+        host.sink->setScale(scale);
+    }
+    // The pointer's images are loaded again at the new size the next time they are shown.
+    release(host.cursorTheme, wl_cursor_theme_destroy);
+    host.cursorTheme = nullptr;
+    host.cursorTried = false;
+    host.cursorShown = nullptr;
+    if (host.configured) {
+        showFrame(host);
+        reportSize(host);
+    }
+}
+
+void outputGeometry(void* /*data*/, wl_output* /*output*/, std::int32_t /*x*/, std::int32_t /*y*/,
+                    std::int32_t /*widthMm*/, std::int32_t /*heightMm*/, std::int32_t /*subpixel*/,
+                    const char* /*make*/, const char* /*model*/, std::int32_t /*transform*/)
+{}
+void outputMode(void* /*data*/, wl_output* /*output*/, std::uint32_t /*flags*/, std::int32_t /*width*/,
+                std::int32_t /*height*/, std::int32_t /*refresh*/)
+{}
+void outputScale(void* data, wl_output* /*output*/, std::int32_t factor)
+{
+    static_cast<Output*>(data)->pendingScale = std::max(1, factor);
+}
+// The output's properties are complete: its scale takes effect, for a window on it at once.
+void outputDone(void* data, wl_output* /*output*/)
+{
+    auto& output = *static_cast<Output*>(data);
+    output.scale = output.pendingScale;
+    updateScale(*output.host);
+}
+void outputName(void* /*data*/, wl_output* /*output*/, const char* /*name*/) {}
+void outputDescription(void* /*data*/, wl_output* /*output*/, const char* /*description*/) {}
+
+const wl_output_listener kOutputListener{outputGeometry, outputMode, outputDone,
+                                         outputScale,    outputName, outputDescription};
+
+void surfaceEnter(void* data, wl_surface* /*surface*/, wl_output* output)
+{
+    Host& host = hostOf(data);
+    if (std::find(host.entered.begin(), host.entered.end(), output) == host.entered.end()) {
+        host.entered.push_back(output);
+    }
+    updateScale(host);
+}
+
+void surfaceLeave(void* data, wl_surface* /*surface*/, wl_output* output)
+{
+    Host& host = hostOf(data);
+    std::erase(host.entered, output);
+    updateScale(host);
+}
+
+const wl_surface_listener kWindowSurfaceListener{surfaceEnter, surfaceLeave};
+
 // ---- the seat and the globals ----------------------------------------------------------------------------
 
 void seatCapabilities(void* data, wl_seat* seat, std::uint32_t capabilities)
@@ -547,9 +696,8 @@ void global(void* data, wl_registry* registry, std::uint32_t name, const char* i
         host.subcompositor =
             static_cast<wl_subcompositor*>(wl_registry_bind(registry, name, &wl_subcompositor_interface, 1));
     } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0 && host.wmBase == nullptr) {
-        // Version 2 at most: the tiled states, and every event of it listened to.
         host.wmBase = static_cast<xdg_wm_base*>(
-            wl_registry_bind(registry, name, &xdg_wm_base_interface, std::min<std::uint32_t>(version, 2)));
+            wl_registry_bind(registry, name, &xdg_wm_base_interface, std::min(version, kWmBaseVersion)));
         xdg_wm_base_add_listener(host.wmBase, &kWmBaseListener, &host);
     } else if (std::strcmp(interface, zxdg_decoration_manager_v1_interface.name) == 0 &&
                host.decorationManager == nullptr) {
@@ -557,6 +705,14 @@ void global(void* data, wl_registry* registry, std::uint32_t name, const char* i
             wl_registry_bind(registry, name, &zxdg_decoration_manager_v1_interface, 1));
     } else if (std::strcmp(interface, wl_shm_interface.name) == 0 && host.shm == nullptr) {
         host.shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+    } else if (std::strcmp(interface, wl_output_interface.name) == 0 && version >= 2) {
+        // Version 2: the output's scale.
+        auto output = std::make_unique<Output>();
+        output->host = &host;
+        output->name = name;
+        output->output = static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, 2));
+        wl_output_add_listener(output->output, &kOutputListener, output.get());
+        host.outputs.push_back(std::move(output));
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && host.seat == nullptr) {
         // Version 5 at most: the pointer's events up to that version are all listened to.
         host.seat = static_cast<wl_seat*>(
@@ -565,7 +721,19 @@ void global(void* data, wl_registry* registry, std::uint32_t name, const char* i
     }
 }
 
-void globalRemoved(void* /*data*/, wl_registry* /*registry*/, std::uint32_t /*name*/) {}
+// An output unplugged: the window is no longer on it.
+void globalRemoved(void* data, wl_registry* /*registry*/, std::uint32_t name)
+{
+    Host& host = hostOf(data);
+    const auto gone = std::find_if(host.outputs.begin(), host.outputs.end(),
+                                   [name](const auto& output) { return output->name == name; });
+    if (gone != host.outputs.end()) {
+        std::erase(host.entered, (*gone)->output);
+        wl_output_destroy((*gone)->output);
+        host.outputs.erase(gone);
+        updateScale(host);
+    }
+}
 
 const wl_registry_listener kRegistryListener{global, globalRemoved};
 
@@ -599,6 +767,30 @@ void waitAndDispatch(Host& host, int timeoutMs)
     }
 }
 
+// How long the wait may last: until the next tick, and no longer than until a frame on its way counts as
+// unanswered.
+int waitMs(const Host& host)
+{
+    const Clock::time_point now = Clock::now();
+    int ms = host.session.millisecondsToNextTick(now);
+    if (const auto since = host.sink->frameAwaitedSince(); since && !host.unanswered) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*since + kUnansweredFrame - now).count();
+        ms = std::min(ms, static_cast<int>(std::max<std::int64_t>(left, 0)));
+    }
+    return ms;
+}
+
+// A frame answered shows the window is seen; one unanswered for a second, that it is out of sight.
+void followFrames(Host& host)
+{
+    if (host.sink->takeFrameShown()) {
+        host.unanswered = false;
+    } else if (const auto since = host.sink->frameAwaitedSince(); since && Clock::now() - *since >= kUnansweredFrame) {
+        host.unanswered = true;
+    }
+    reportVisibility(host);
+}
+
 void raiseIfFailed(const Host& host)
 {
     if (host.failure) {
@@ -609,12 +801,12 @@ void raiseIfFailed(const Host& host)
 // The window, its title bar and the first show, then events and ticks until the end.
 int runWindow(Host& host)
 {
-    wl_registry* registry = wl_display_get_registry(host.display);
-    wl_registry_add_listener(registry, &kRegistryListener, &host);
+    // The registry stays, to hear of outputs plugged in and out.
+    host.registry = wl_display_get_registry(host.display);
+    wl_registry_add_listener(host.registry, &kRegistryListener, &host);
     if (wl_display_roundtrip(host.display) < 0) {
         endOnBrokenConnection(host.display);
     }
-    wl_registry_destroy(registry);
     if (host.compositor == nullptr || host.subcompositor == nullptr || host.seat == nullptr || host.shm == nullptr ||
         host.wmBase == nullptr) {
         raiseRuntimeError(
@@ -625,7 +817,9 @@ int runWindow(Host& host)
         raiseRuntimeError("xkb_context_new failed");
     }
     host.surface = wl_compositor_create_surface(host.compositor);
-    host.sink = std::make_unique<WaylandPresent>(host.display, host.surface);
+    wl_surface_add_listener(host.surface, &kWindowSurfaceListener, &host);
+    host.sink = std::make_unique<WaylandPresent>(host.display, host.shm, host.surface);
+    host.sink->setScale(host.scale);
     host.frame = std::make_unique<WindowFrame>(host.compositor, host.subcompositor, host.shm, host.surface, kCaption);
 
     host.xdgSurface = xdg_wm_base_get_xdg_surface(host.wmBase, host.surface);
@@ -653,8 +847,10 @@ int runWindow(Host& host)
             return 0;
         }
     }
+    // The outputs' scales came before the configure: the first picture is at the largest of them.
+    updateScale(host);
     Session& session = host.session;
-    session.shown(*host.sink, host.width, host.height, false, Clock::now());
+    session.shown(*host.sink, host.width * host.scale, host.height * host.scale, false, Clock::now());
 #if defined(__GLIBC__)
     // The start's passing allocations (the keymap's compilation above all) are over: the heap they leave
     // behind goes back to the system.
@@ -664,13 +860,17 @@ int runWindow(Host& host)
     for (;;) {
         session.tick(Clock::now());
         session.present(*host.sink);
-        waitAndDispatch(host, session.millisecondsToNextTick(Clock::now()));
+        waitAndDispatch(host, waitMs(host));
         raiseIfFailed(host);
+        followFrames(host);
         if (host.done) {
             return 0;
         }
         session.present(*host.sink);
-        if (host.commitDue && host.sink->shows(host.width, host.height)) {
+        if (!session.hidden()) {
+            host.sink->presentGathered(session.app().picture);
+        }
+        if (host.commitDue && host.sink->shows(host.width * host.scale, host.height * host.scale)) {
             // The frame changed while the picture did not: the window's commit shows it.
             wl_surface_commit(host.surface);
             host.commitDue = false;
@@ -685,14 +885,13 @@ void report(const Failure& failure)
 
 }  // namespace
 
-int run()
+int run(std::shared_ptr<wl_display> connection)
 {
     Host host;
-    host.display = wl_display_connect(nullptr);
+    host.connection = std::move(connection);
+    host.display = host.connection.get();
     if (host.display == nullptr) {
-        const char* name = std::getenv("WAYLAND_DISPLAY");
-        std::fprintf(stderr, "zarvo1: cannot reach the Wayland compositor %s (%s)\n",
-                     name != nullptr && *name != '\0' ? name : "wayland-0", std::strerror(errno));
+        std::fprintf(stderr, "zarvo1: no connection to the Wayland compositor\n");
         return 1;
     }
     return runReportingFailure([&host] { return runWindow(host); }, [](const Failure& failure) { report(failure); });

@@ -1,6 +1,8 @@
 // The Wayland host's translation of input codes, modifier names and configure sizes.
 #include "platform/wayland/input_wayland.hpp"
 
+#include <algorithm>
+
 #include <linux/input-event-codes.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 #include <xkbcommon/xkbcommon-names.h>
@@ -40,6 +42,16 @@ std::int16_t virtualKey(std::uint32_t keysym)
     case XKB_KEY_space: return 0x20;
     default: return 0;
     }
+}
+
+int surfaceScale(std::span<const int> entered, std::span<const int> all)
+{
+    const std::span<const int> from = entered.empty() ? all : entered;
+    int scale = 1;
+    for (const int s : from) {
+        scale = std::max(scale, s);
+    }
+    return scale;
 }
 
 ConfigureSizing::Size ConfigureSizing::configure(bool given, int width, int height, bool floating)

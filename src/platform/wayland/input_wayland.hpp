@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
 namespace zarvo::wl {
 
@@ -18,6 +19,11 @@ std::int16_t modifiers(const std::function<bool(const char* name)>& active);
 
 // A key symbol as the virtual key code the core takes (27 is Escape); 0 for a key without one.
 std::int16_t virtualKey(std::uint32_t keysym);
+
+// The scale of the window's picture (device pixels per unit of the desktop): the largest of the outputs the
+// window is on, so it is crisp on the sharpest of them; before it is on any, the largest of all, where it
+// most likely opens; 1 without outputs. Scales below 1 count as 1.
+int surfaceScale(std::span<const int> entered, std::span<const int> all);
 
 // The client area a configure event asks for. The compositor names a size when it maximises the window or
 // the user drags its frame, and leaves the size to the window (0 x 0, or none) when it opens or goes back

@@ -4,13 +4,13 @@
 
 #include "core/runtime.hpp"
 
-#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -24,22 +24,13 @@ namespace {
 // Enough for the usual few rectangles of a tick many times over; a scatter over a large window collapses.
 constexpr std::size_t kRegionCapacity = 256;
 constexpr int kWordBytes = 4;
+// How often a commit asks whether the compositor still shows the window.
+constexpr auto kFrameProbeInterval = std::chrono::seconds(1);
 
 std::string errnoText(const char* call)
 {
     return std::string(call) + " failed: " + std::strerror(errno);
 }
-
-void bindGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t /*version*/)
-{
-    if (std::strcmp(interface, wl_shm_interface.name) == 0) {
-        *static_cast<wl_shm**>(data) = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
-    }
-}
-
-void forgetGlobal(void* /*data*/, wl_registry* /*registry*/, std::uint32_t /*name*/) {}
-
-const wl_registry_listener kRegistryListener{bindGlobal, forgetGlobal};
 
 void bufferReleased(void* data, wl_buffer* /*buffer*/)
 {
@@ -77,40 +68,21 @@ void RegionList::add(Rect r)
     rects_.push_back(r);
 }
 
-WaylandPresent::WaylandPresent(wl_display* display, wl_surface* surface)
+WaylandPresent::WaylandPresent(wl_display* display, wl_shm* shm, wl_surface* surface)
     : display_(display),
+      shm_(shm),
       surface_(surface),
-      queue_(wl_display_create_queue(display)),
+      damageBuffer_(wl_proxy_get_version(reinterpret_cast<wl_proxy*>(surface)) >=
+                    WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION),
       buffers_{Buffer{.stale = RegionList(kRegionCapacity)}, Buffer{.stale = RegionList(kRegionCapacity)}},
       uncommitted_(kRegionCapacity)
-{
-    auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display_));
-    if (queue_ == nullptr || wrapper == nullptr) {
-        raiseRuntimeError("cannot set up an event queue on the Wayland connection");
-    }
-    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue_);
-    wl_registry* registry = wl_display_get_registry(wrapper);
-    wl_proxy_wrapper_destroy(wrapper);
-    wl_registry_add_listener(registry, &kRegistryListener, &shm_);
-    if (wl_display_roundtrip_queue(display_, queue_) < 0) {
-        checkConnection();
-    }
-    wl_registry_destroy(registry);
-    if (shm_ == nullptr) {
-        raiseRuntimeError("the Wayland compositor lacks wl_shm");
-    }
-    damageBuffer_ =
-        wl_proxy_get_version(reinterpret_cast<wl_proxy*>(surface_)) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION;
-}
+{}
 
 WaylandPresent::~WaylandPresent()
 {
     releaseStorage();
-    if (shm_ != nullptr) {
-        wl_shm_destroy(shm_);
-    }
-    if (queue_ != nullptr) {
-        wl_event_queue_destroy(queue_);
+    if (frame_ != nullptr) {
+        wl_callback_destroy(frame_);
     }
 }
 
@@ -205,27 +177,20 @@ WaylandPresent::Buffer* WaylandPresent::freeBuffer()
     return nullptr;
 }
 
-// Takes in the release events that have arrived, without waiting for any: those the host has already read
-// from the connection, then whatever is waiting on the socket.
-void WaylandPresent::readReleases()
+const wl_callback_listener WaylandPresent::kFrameListener{WaylandPresent::frameDone};
+
+void WaylandPresent::frameDone(void* data, wl_callback* callback, std::uint32_t /*time*/)
 {
-    if (wl_display_dispatch_queue_pending(display_, queue_) < 0) {
-        checkConnection();
-    }
-    if (freeBuffer() != nullptr) {
-        return;
-    }
-    if (wl_display_prepare_read_queue(display_, queue_) == 0) {
-        pollfd p{wl_display_get_fd(display_), POLLIN, 0};
-        if (poll(&p, 1, 0) > 0) {
-            wl_display_read_events(display_);
-        } else {
-            wl_display_cancel_read(display_);
-        }
-    }
-    if (wl_display_dispatch_queue_pending(display_, queue_) < 0) {
-        checkConnection();
-    }
+    auto& self = *static_cast<WaylandPresent*>(data);
+    wl_callback_destroy(callback);
+    self.frame_ = nullptr;
+    self.frameShown_ = true;
+    self.answeredAt_ = Clock::now();
+}
+
+std::optional<WaylandPresent::Clock::time_point> WaylandPresent::frameAwaitedSince() const
+{
+    return frame_ != nullptr ? std::optional(committedAt_) : std::nullopt;
 }
 
 void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> regions)
@@ -242,7 +207,9 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
         }
         uncommitted_.add(r);
     }
-    readReleases();
+    if (frame_ != nullptr || uncommitted_.regions().empty()) {
+        return;  // a frame asked about is not shown yet, or nothing changed: the regions wait
+    }
     Buffer* b = freeBuffer();
     if (b == nullptr) {
         return;  // both buffers are still the compositor's: the regions wait for the next present
@@ -255,6 +222,10 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
         }
     }
     b->stale.clear();
+    if (scale_ != committedScale_) {
+        wl_surface_set_buffer_scale(surface_, scale_);
+        committedScale_ = scale_;
+    }
     wl_surface_attach(surface_, b->buffer, 0, 0);
     for (const Rect& r : uncommitted_.regions()) {
         if (damageBuffer_) {
@@ -264,6 +235,12 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
         }
     }
     uncommitted_.clear();
+    const Clock::time_point now = Clock::now();
+    if (now - answeredAt_ >= kFrameProbeInterval) {
+        frame_ = wl_surface_frame(surface_);
+        wl_callback_add_listener(frame_, &kFrameListener, this);
+        committedAt_ = now;
+    }
     wl_surface_commit(surface_);
     committedWidth_ = width_;
     committedHeight_ = height_;
@@ -271,13 +248,6 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
     // Hands the requests to the compositor without waiting for an answer. A full socket (EAGAIN) is left
     // for the host's next flush; any other failure is a broken connection.
     if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
-        checkConnection();
-    }
-}
-
-void WaylandPresent::checkConnection() const
-{
-    if (wl_display_get_error(display_) != 0) {
         endOnBrokenConnection(display_);
     }
 }

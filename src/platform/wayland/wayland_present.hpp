@@ -1,19 +1,27 @@
 // Presentation on Wayland without OpenGL: the picture goes into two shared-memory buffers (wl_shm) on the
 // window's surface; only the changed regions are copied and damaged, and a buffer is written again only
-// once the compositor has released it. Nothing here waits for the compositor.
+// once the compositor has released it. About once a second a commit asks for a frame callback, and no
+// picture is committed until the compositor has answered it (shown that frame): a compositor answers only
+// while the window can be seen, so one unanswered says it is out of sight, and nothing is sent meanwhile;
+// the changes gather. A callback with every commit would wake the program once more per tick for nothing.
+// Nothing here waits for the compositor.
 #pragma once
 
 #include "host/present_sink.hpp"
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 struct wl_buffer;
+struct wl_callback;
+struct wl_callback_listener;
 struct wl_display;
-struct wl_event_queue;
 struct wl_shm;
 struct wl_shm_pool;
 struct wl_surface;
@@ -47,10 +55,12 @@ wl_shm_pool* createPool(wl_shm* shm, const char* name, std::size_t bytes, void*&
 
 class WaylandPresent final : public PresentSink {
 public:
-    // The surface is the window's (version 4 or later takes damage in buffer coordinates). The shared-memory
-    // global is bound on an event queue of its own (one round trip on that queue, here and never again),
-    // so the buffers' release events are taken in by present() alone, never by the host's event handling.
-    WaylandPresent(wl_display* display, wl_surface* surface);
+    using Clock = std::chrono::steady_clock;
+
+    // The surface is the window's (version 4 or later takes damage in buffer coordinates); the buffers come
+    // from the host's shared-memory global, and their release events and the frame callbacks are dispatched
+    // with the host's other events.
+    WaylandPresent(wl_display* display, wl_shm* shm, wl_surface* surface);
     ~WaylandPresent() override;
     WaylandPresent(const WaylandPresent&) = delete;
     WaylandPresent& operator=(const WaylandPresent&) = delete;
@@ -58,14 +68,20 @@ public:
     WaylandPresent& operator=(WaylandPresent&&) = delete;
 
     void present(const Framebuffer& picture, std::span<const Rect> regions) override;
+    // Commits what gathered while the last frame was on its way, once it has been shown.
+    void presentGathered(const Framebuffer& picture) { present(picture, {}); }
+
+    // The picture's pixels per unit of the surface (wl_surface.set_buffer_scale), from the next commit on.
+    void setScale(int scale) { scale_ = scale; }
+
+    // A commit whose frame callback the compositor has not answered yet: since when, or nullopt when none.
+    std::optional<Clock::time_point> frameAwaitedSince() const;
+    // Whether a frame callback came since the last call: the compositor showed the window.
+    bool takeFrameShown() { return std::exchange(frameShown_, false); }
 
     // Whether the last buffer committed has that size: only then may the window's surface be committed
     // again without a picture (after a configure the next commit must carry the new size).
     bool shows(int width, int height) const { return committedWidth_ == width && committedHeight_ == height; }
-
-    // When the connection to the compositor has failed (it stopped, closed the connection or refused a
-    // request), reports it in one line and ends the process with status 1, as a lost X server does.
-    void checkConnection() const;
 
 private:
     struct Buffer {
@@ -78,12 +94,12 @@ private:
     void allocate(int width, int height);
     void releaseStorage();
     Buffer* freeBuffer();
-    void readReleases();
+    static void frameDone(void* data, wl_callback* callback, std::uint32_t time);
+    static const wl_callback_listener kFrameListener;
 
     wl_display* display_;
-    wl_surface* surface_;  // the window's, where the picture is shown
-    wl_event_queue* queue_ = nullptr;
-    wl_shm* shm_ = nullptr;
+    wl_shm* shm_;
+    wl_surface* surface_;        // the window's, where the picture is shown
     bool damageBuffer_ = false;  // our surface takes damage in buffer coordinates (wl_surface version 4)
     int width_ = 0;
     int height_ = 0;
@@ -94,6 +110,12 @@ private:
     RegionList uncommitted_;  // damage the compositor has not been told of yet
     int committedWidth_ = 0;
     int committedHeight_ = 0;
+    int scale_ = 1;                    // asked for
+    int committedScale_ = 1;           // told to the compositor
+    wl_callback* frame_ = nullptr;     // a commit's frame callback, until it comes
+    Clock::time_point committedAt_{};  // of that commit
+    Clock::time_point answeredAt_{};   // when the last callback came
+    bool frameShown_ = false;
 };
 
 }  // namespace zarvo::wl

@@ -4,7 +4,6 @@
 #include <wayland-client.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <utility>
@@ -61,16 +60,11 @@ std::string compositorName(const DisplayEnvironment& env)
 
 WaylandProbe probeWayland()
 {
-    WaylandProbe handed;
-    if (const char* socket = std::getenv("WAYLAND_SOCKET"); socket != nullptr && *socket != '\0') {
-        // A connection handed over by the parent can be taken only once, and it is the window's to take.
-        handed.reached = handed.compositor = handed.shm = handed.shell = handed.subsurfaces = handed.inputSeat = true;
-        return handed;
-    }
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) {
-        handed.failure = std::strerror(errno);
-        return handed;
+        WaylandProbe unreached;
+        unreached.failure = std::strerror(errno);
+        return unreached;
     }
     ProbeState state;
     state.found.reached = true;
@@ -88,7 +82,11 @@ WaylandProbe probeWayland()
         wl_seat_destroy(seat);
     }
     wl_registry_destroy(registry);
-    wl_display_disconnect(display);
+    if (state.found.usable()) {
+        state.found.connection = std::shared_ptr<wl_display>(display, wl_display_disconnect);
+    } else {
+        wl_display_disconnect(display);
+    }
     return state.found;
 }
 

@@ -1,10 +1,13 @@
-// Which display the window opens on, settled at the start: a Wayland compositor is looked at first with a
-// short connection of its own, and one the window cannot run on (no input device, no shared memory, no
-// desktop shell) is passed over for X11 or reported in one line.
+// Which display the window opens on, settled at the start: a Wayland compositor is looked at first, and one
+// the window cannot run on (no input device, no shared memory, no desktop shell) is passed over for X11 or
+// reported in one line. The connection the look was made on is the window's when it opens there.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+
+struct wl_display;
 
 namespace zarvo::wl {
 
@@ -17,12 +20,15 @@ struct WaylandProbe {
     bool shell = false;        // xdg_wm_base, for a desktop window
     bool subsurfaces = false;  // wl_subcompositor, for the window's frame
     bool inputSeat = false;    // a wl_seat with a pointer or a keyboard
+    // The connection, kept open when the compositor is usable, for the window to run on.
+    std::shared_ptr<wl_display> connection;
 
     bool usable() const { return reached && compositor && shm && shell && subsurfaces && inputSeat; }
 };
 
-// Connects to the compositor named by the environment (WAYLAND_DISPLAY), lists its globals, asks each
-// seat for its capabilities (two round trips) and disconnects.
+// Connects to the compositor named by the environment (WAYLAND_SOCKET or WAYLAND_DISPLAY), lists its
+// globals and asks each seat for its capabilities (two round trips); keeps the connection when the window
+// can run there, and disconnects otherwise.
 WaylandProbe probeWayland();
 
 // The environment's say: DISPLAY, WAYLAND_DISPLAY and SDL_VIDEODRIVER, empty when unset.

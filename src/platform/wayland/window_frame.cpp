@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -112,10 +113,14 @@ std::optional<std::array<int, 2>> WindowFrame::offsetOf(const wl_surface* surfac
 
 void WindowFrame::draw(int first, int end)
 {
+    // Each piece's buffer has its rectangle's size in device pixels.
+    const int scale = std::max(1, geometry_.scale);
+    const auto devicePixels = [scale](Rect r) {
+        return static_cast<std::size_t>(r.w) * static_cast<std::size_t>(r.h) * static_cast<std::size_t>(scale * scale);
+    };
     std::size_t bytes = 0;
     for (int i = first; i < end; ++i) {
-        const Rect r = geometry_.piece(static_cast<FrameGeometry::Piece>(i));
-        bytes += static_cast<std::size_t>(r.w) * static_cast<std::size_t>(r.h) * kWordBytes;
+        bytes += devicePixels(geometry_.piece(static_cast<FrameGeometry::Piece>(i))) * kWordBytes;
     }
     void* map = nullptr;
     wl_shm_pool* pool = createPool(shm_, "zarvo1-frame", bytes, map);
@@ -131,14 +136,15 @@ void WindowFrame::draw(int first, int end)
             wl_surface_commit(piece.surface);
             continue;
         }
-        const std::size_t count = static_cast<std::size_t>(r.w) * static_cast<std::size_t>(r.h);
+        const std::size_t count = devicePixels(r);
         auto* pixels = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(map) + offset);
         drawPiece({pixels, count}, geometry_, which, look_, caption_);
-        wl_buffer* buffer = wl_shm_pool_create_buffer(pool, static_cast<std::int32_t>(offset), r.w, r.h,
-                                                      r.w * kWordBytes, WL_SHM_FORMAT_ARGB8888);
+        wl_buffer* buffer = wl_shm_pool_create_buffer(pool, static_cast<std::int32_t>(offset), r.w * scale, r.h * scale,
+                                                      r.w * scale * kWordBytes, WL_SHM_FORMAT_ARGB8888);
         ++drawing->alive;
         wl_buffer_add_listener(buffer, &kFrameBufferListener, drawing);
         offset += count * kWordBytes;
+        wl_surface_set_buffer_scale(piece.surface, scale);
         wl_surface_attach(piece.surface, buffer, 0, 0);
         wl_surface_damage(piece.surface, 0, 0, r.w, r.h);
         wl_surface_commit(piece.surface);
