@@ -82,15 +82,29 @@ function exited(child) {
   });
 }
 
+// Each browser runs in a process group of its own, so that the helper processes it leaves behind for a
+// moment (they write in the profile) end with it. Whatever is still running when node exits is killed.
+const groups = new Set();
+process.on('exit', () => { for (const g of groups) try { process.kill(-g, 'SIGKILL'); } catch { /* gone */ } });
+
+function start(binary, args, stdio) {
+  const child = spawn(binary, args, { stdio, detached: true });
+  if (child.pid) groups.add(child.pid);
+  return child;
+}
+
+const groupAlive = (pid) => { try { process.kill(-pid, 0); return true; } catch { return false; } };
+
 async function stop(child, profile) {
-  if (child.exitCode === null && child.signalCode === null) {
-    child.kill('SIGTERM');
-    const late = setTimeout(() => child.kill('SIGKILL'), 3000);
-    await exited(child);
-    clearTimeout(late);
+  const signal = (name) => { try { process.kill(-child.pid, name); } catch { /* gone */ } };
+  if (child.exitCode === null && child.signalCode === null) signal('SIGTERM');
+  await exited(child);
+  for (let i = 0; groupAlive(child.pid); i++) {
+    signal(i < 30 ? 'SIGTERM' : 'SIGKILL');
+    await new Promise((r) => setTimeout(r, 100));
   }
-  // A helper process may still be writing there for a moment after the browser is gone.
-  fs.rmSync(profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
+  groups.delete(child.pid);
+  await fs.promises.rm(profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
 }
 
 // ---- chromium over the DevTools protocol -----------------------------------------------------------------
@@ -110,7 +124,7 @@ export function chromiumArgs(profile, extra = []) {
 
 async function launchChromium({ extraArgs = [], binary = 'chromium' } = {}) {
   const profile = tempDir('chromium');
-  const child = spawn(binary, chromiumArgs(profile, extraArgs), { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'] });
+  const child = start(binary, chromiumArgs(profile, extraArgs), ['ignore', 'ignore', 'pipe', 'pipe', 'pipe']);
   let stderr = '';
   child.stdio[2].on('data', (d) => { stderr = (stderr + d).slice(-2000); });
   const wire = new Wire((text) => child.stdio[3].write(text + '\0'));
@@ -196,8 +210,8 @@ function webSocketClass() {
 
 async function launchFirefox({ binary = 'firefox-esr' } = {}) {
   const profile = tempDir('firefox');
-  const child = spawn(binary, ['--headless', '--no-remote', '--profile', profile, '--remote-debugging-port', '0', 'about:blank'],
-    { stdio: ['ignore', 'ignore', 'pipe'] });
+  const child = start(binary, ['--headless', '--no-remote', '--profile', profile, '--remote-debugging-port', '0', 'about:blank'],
+    ['ignore', 'ignore', 'pipe']);
   let stderr = '';
   const address = await new Promise((resolve, reject) => {
     const timer = setTimeout(() => reject(new Error(`firefox did not listen in ${SETTLE_MS} ms: ${stderr.trim()}`)), SETTLE_MS);
