@@ -181,6 +181,7 @@ async function launchChromium({ extraArgs = [], binary = 'chromium' } = {}) {
     async open(url, { width = 800, height = 600, scale = 1 } = {}) {
       await page.resize(width, height, scale);
       const loaded = wire.event((m) => m.method === 'Page.loadEventFired' && m.sessionId === sessionId, 'load event');
+      loaded.catch(() => {}); // when the navigation fails, nobody waits for it
       const r = await send('Page.navigate', { url });
       if (r.errorText) throw new Error(`${url}: ${r.errorText}`);
       await loaded;
