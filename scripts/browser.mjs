@@ -2,8 +2,8 @@
 // DevTools protocol on a pipe (fd 3 and 4, NUL-separated JSON), and Debian's firefox-esr over WebDriver BiDi
 // (a WebSocket on 127.0.0.1: node's own WebSocket where it has one, Debian's node-ws otherwise).
 //
-//   const browser = await launch('chromium' | 'firefox');
-//   const page = await browser.open(url, { width, height, scale });
+//   const browser = await launch('chromium' | 'firefox', { scale });   // device pixels per CSS pixel
+//   const page = await browser.open(url, { width, height });          // the viewport, in CSS pixels
 //   await page.eval('document.title');       // any expression, awaited; the value comes back through JSON
 //   await page.click(x, y, { button: 'left' | 'right' | 'middle', shift, ctrl, alt });
 //   await page.key('Escape');
@@ -122,9 +122,11 @@ export function chromiumArgs(profile, extra = []) {
   ];
 }
 
-async function launchChromium({ extraArgs = [], binary = 'chromium' } = {}) {
+// The scale is the screen's own, as on a high-density display, not an emulation of it: an emulated ratio
+// changes devicePixelRatio but not the device pixels the browser lays the page out in.
+async function launchChromium({ extraArgs = [], binary = 'chromium', scale = 1 } = {}) {
   const profile = tempDir('chromium');
-  const child = start(binary, chromiumArgs(profile, extraArgs), ['ignore', 'ignore', 'pipe', 'pipe', 'pipe']);
+  const child = start(binary, chromiumArgs(profile, [`--force-device-scale-factor=${scale}`, ...extraArgs]), ['ignore', 'ignore', 'pipe', 'pipe', 'pipe']);
   let stderr = '';
   child.stdio[2].on('data', (d) => { stderr = (stderr + d).slice(-2000); });
   const wire = new Wire((text) => child.stdio[3].write(text + '\0'));
@@ -156,9 +158,9 @@ async function launchChromium({ extraArgs = [], binary = 'chromium' } = {}) {
       if (r.exceptionDetails) throw new Error(r.exceptionDetails.exception?.description ?? r.exceptionDetails.text);
       return JSON.parse(r.result.value);
     },
-    async resize(width, height, scale = page.scale) {
-      page.scale = scale;
-      await send('Emulation.setDeviceMetricsOverride', { width, height, deviceScaleFactor: scale, mobile: false });
+    async resize(width, height) {
+      // A scale factor of 0 keeps the screen's own.
+      await send('Emulation.setDeviceMetricsOverride', { width, height, deviceScaleFactor: 0, mobile: false });
     },
     async click(x, y, { button = 'left', shift = false, ctrl = false, alt = false } = {}) {
       const modifiers = (alt ? 1 : 0) | (ctrl ? 2 : 0) | (shift ? 8 : 0);
@@ -178,8 +180,8 @@ async function launchChromium({ extraArgs = [], binary = 'chromium' } = {}) {
   return {
     name: 'chromium',
     pid: browserPid,
-    async open(url, { width = 800, height = 600, scale = 1 } = {}) {
-      await page.resize(width, height, scale);
+    async open(url, { width = 800, height = 600 } = {}) {
+      await page.resize(width, height);
       const loaded = wire.event((m) => m.method === 'Page.loadEventFired' && m.sessionId === sessionId, 'load event');
       loaded.catch(() => {}); // when the navigation fails, nobody waits for it
       const r = await send('Page.navigate', { url });
@@ -209,8 +211,9 @@ function webSocketClass() {
   throw new Error('no WebSocket client: this node has none of its own, and the node-ws package is not installed');
 }
 
-async function launchFirefox({ binary = 'firefox-esr' } = {}) {
+async function launchFirefox({ binary = 'firefox-esr', scale = 1 } = {}) {
   const profile = tempDir('firefox');
+  fs.writeFileSync(path.join(profile, 'user.js'), `user_pref("layout.css.devPixelsPerPx", "${scale}");\n`);
   const child = start(binary, ['--headless', '--no-remote', '--profile', profile, '--remote-debugging-port', '0', 'about:blank'],
     ['ignore', 'ignore', 'pipe']);
   let stderr = '';
@@ -244,9 +247,8 @@ async function launchFirefox({ binary = 'firefox-esr' } = {}) {
       if (r.type === 'exception') throw new Error(r.exceptionDetails.text);
       return JSON.parse(r.result.value);
     },
-    async resize(width, height, scale = page.scale) {
-      page.scale = scale;
-      await send('browsingContext.setViewport', { context, viewport: { width, height }, devicePixelRatio: scale });
+    async resize(width, height) {
+      await send('browsingContext.setViewport', { context, viewport: { width, height } });
     },
     async click(x, y, { button = 'left', shift = false, ctrl = false, alt = false } = {}) {
       const held = [shift && 'Shift', ctrl && 'Control', alt && 'Alt'].filter(Boolean).map((k) => BIDI_KEYS[k]);
@@ -273,8 +275,8 @@ async function launchFirefox({ binary = 'firefox-esr' } = {}) {
   return {
     name: 'firefox-esr',
     pid: child.pid,
-    async open(url, { width = 800, height = 600, scale = 1 } = {}) {
-      await page.resize(width, height, scale);
+    async open(url, { width = 800, height = 600 } = {}) {
+      await page.resize(width, height);
       await send('browsingContext.navigate', { context, url, wait: 'complete' });
       return page;
     },
