@@ -27,7 +27,13 @@ click with Shift held picks a new colour and Escape ends the program.]=])
 set(CPACK_PACKAGE_CONTACT "${ZARVO1_MAINTAINER}")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://github.com/zarvo1/zarvo1")
 
-if(WIN32)
+if(EMSCRIPTEN)
+  # The site's zip: its files at the top, for any static web server.
+  install(DIRECTORY "${PROJECT_BINARY_DIR}/site/" DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(CPACK_PACKAGE_FILE_NAME "zarvo1-${ZARVO1_VERSION_TEXT}-web")
+elseif(WIN32)
   # The zip: one folder with the executable and README.txt (Windows line ends, so every editor shows it).
   install(TARGETS zarvo1 RUNTIME DESTINATION .)
   configure_file(packaging/README-windows.txt "${PROJECT_BINARY_DIR}/README.txt" @ONLY NEWLINE_STYLE CRLF)

@@ -159,6 +159,9 @@ WINDOWS_RUN64_PACKAGES=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-
 # Making the Debian package, and the platform's own checks of it.
 DEB_PACKAGES=(dpkg-dev file)
 PACKAGE_CHECK_PACKAGES=(lintian appstream desktop-file-utils man-db)
+# The web page: WebAssembly from Debian's emscripten (its prebuilt, frozen C and C++ libraries), GoogleTest's
+# sources compiled with it, and node to run the tests.
+WEB_PACKAGES=(cmake make python3 emscripten nodejs node-acorn googletest)
 # The 32-bit Wine: optional, since a package source may not supply it and a kernel may not run it.
 WINDOWS_RUN32_PACKAGES=(wine wine32:i386)
 # The web page in real browsers: chromium headless and the node script that drives it, the web server.
@@ -185,4 +188,54 @@ release_program() {
     exit 1
   fi
   rm -f "$log"
+}
+
+# Node's module folder of Debian's packages: emscripten's own scripts need acorn from it, which a node that is
+# not Debian's (first on PATH, or at /usr/bin from another source) does not look in by itself.
+web_environment() {
+  case ":${NODE_PATH:-}:" in
+    *:/usr/share/nodejs:*) ;;
+    *) export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH} ;;
+  esac
+}
+
+# web_site: installs what the web build needs and builds the site, quietly unless it fails. Prints nothing;
+# the site is build/web/site/ (index.html, zarvo1.js, zarvo1.wasm, favicon.png).
+web_site() {
+  need_packages "the web build" "${WEB_PACKAGES[@]}"
+  web_environment
+  local log
+  log=$(mktemp)
+  if ! { cmake --preset web >"$log" 2>&1 &&
+    cmake --build --preset web -j "$(nproc)" --target zarvo1 zarvo1-site >>"$log" 2>&1; }; then
+    tail -n 30 "$log" >&2
+    rm -f "$log"
+    echo "the web build of the site failed" >&2
+    exit 1
+  fi
+  rm -f "$log"
+}
+
+# serve_site DIR: serves DIR on 127.0.0.1 on a free port in the background. Sets SITE_URL to its address and
+# SITE_PID to the server's process (stop it with kill "$SITE_PID").
+serve_site() {
+  local out
+  out=$(mktemp)
+  python3 scripts/serve-site.py "$1" >"$out" 2>&1 &
+  SITE_PID=$!
+  SITE_URL=
+  local i
+  for i in $(seq 1 100); do
+    SITE_URL=$(head -n 1 "$out")
+    [ -n "$SITE_URL" ] && break
+    kill -0 "$SITE_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -z "$SITE_URL" ] || ! [[ $SITE_URL == http://127.0.0.1:* ]]; then
+    cat "$out" >&2
+    rm -f "$out"
+    echo "the site could not be served" >&2
+    return 1
+  fi
+  rm -f "$out"
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <memory>
 #include <new>
 #include <vector>
@@ -91,6 +92,20 @@ TEST(Framebuffer, ResizeKeepsTheOverlapAndFillsTheNewArea)
     EXPECT_EQ(fb.readPixel(1.0F, 2.0F), rgb(50, 60, 70));
     EXPECT_EQ(fb.readPixel(3.0F, 3.0F), rgb(1, 1, 1));  // what was cut off does not come back
     EXPECT_EQ(damageOf(fb), (std::vector<Rect>{{0, 0, 5, 6}}));
+}
+
+// On a 32-bit target the largest picture's bytes wrap to nothing in a size_t: it is refused as out of
+// memory, like a picture the system cannot give room for, and the picture stays as it was.
+TEST(Framebuffer, APictureWhoseBytesCannotBeCountedIsOutOfMemory)
+{
+    if (sizeof(std::size_t) > 4) {
+        GTEST_SKIP() << "a 64-bit size_t counts the bytes of every picture";
+    }
+    Framebuffer fb(5, 5);
+    fb.setPixel(4.0F, 4.0F, rgb(7, 8, 9));
+    EXPECT_THROW(fb.resize(Framebuffer::kMaxSide, Framebuffer::kMaxSide), std::bad_alloc);
+    EXPECT_EQ(fb.width(), 5);
+    EXPECT_EQ(fb.readPixel(4.0F, 4.0F), rgb(7, 8, 9));
 }
 
 TEST(Framebuffer, StoresPixelsAsXrgbWords)

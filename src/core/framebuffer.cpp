@@ -1,6 +1,9 @@
 // The in-memory drawing surface with damage tracking.
 #include "core/framebuffer.hpp"
 
+#include <cstddef>
+#include <cstdint>
+#include <new>
 #include <utility>
 
 namespace zarvo {
@@ -11,6 +14,18 @@ int tilesFor(int size)
     return (size + Framebuffer::kTile - 1) / Framebuffer::kTile;
 }
 
+// The words of a width x height picture. A picture whose bytes a pointer difference cannot count (on a
+// 32-bit target 65536 x 65536 would wrap to nothing) is refused like one the system has no memory for.
+std::size_t wordsOf(int width, int height)
+{
+    constexpr auto kMaxWords = static_cast<std::uint64_t>(PTRDIFF_MAX) / sizeof(std::uint32_t);
+    const std::uint64_t words = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    if (words > kMaxWords) {
+        throw std::bad_alloc();
+    }
+    return static_cast<std::size_t>(words);
+}
+
 // Storage for a width x height picture from the store (nullptr: the heap), or nullptr for an empty one.
 // Left uninitialised: every caller fills it.
 std::uint32_t* take(PixelStore* store, int width, int height)
@@ -19,9 +34,10 @@ std::uint32_t* take(PixelStore* store, int width, int height)
         return nullptr;
     }
     if (store != nullptr) {
+        (void)wordsOf(width, height);  // a size it cannot count never reaches the store
         return store->allocate(width, height);
     }
-    return new std::uint32_t[static_cast<std::size_t>(width) * static_cast<std::size_t>(height)];
+    return new std::uint32_t[wordsOf(width, height)];
 }
 }  // namespace
 
@@ -169,11 +185,11 @@ void Framebuffer::resize(int width, int height)
         return;
     }
     // Everything that can fail comes first, so a failure leaves the picture as it was.
+    const std::size_t nextArea = wordsOf(width, height);
     std::vector<std::uint8_t> dirty(
         static_cast<std::size_t>(tilesFor(width)) * static_cast<std::size_t>(tilesFor(height)), 0);
     std::vector<std::uint8_t> rows(static_cast<std::size_t>(tilesFor(height)), 0);
     std::uint32_t* next = take(store_, width, height);
-    const std::size_t nextArea = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     std::fill(next, next + nextArea, toWord(background_));
     const int keepW = std::min(width, width_);
     const int keepH = std::min(height, height_);

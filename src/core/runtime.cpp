@@ -1,8 +1,8 @@
 // The runtime layer: generator, time of day, hexadecimal text and substrings.
 #include "core/runtime.hpp"
 
-#include <bit>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 
 namespace zarvo {
@@ -23,6 +23,22 @@ std::uint64_t splitmix(std::uint64_t x)
     x = (x ^ (x >> 27U)) * 0x94D049BB133111EBULL;
     return x ^ (x >> 31U);
 }
+
+// Written out rather than std::rotr and std::bit_cast, which the C++ library of the WebAssembly build
+// lacks or declares with an unsigned count.
+std::uint32_t rotateRight(std::uint32_t x, unsigned count)
+{
+    count &= 31U;
+    return count == 0 ? x : (x >> count) | (x << (32U - count));
+}
+
+std::uint32_t bitsOf(float f)
+{
+    static_assert(sizeof(float) == sizeof(std::uint32_t));
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
 }  // namespace
 
 float Generator::next()
@@ -31,14 +47,14 @@ float Generator::next()
     state_ = old * kMultiplier + kIncrement;
     // PCG's XSH-RR output, then its top 24 bits: a float with 24 significant bits holds them exactly.
     const auto xorshifted = static_cast<std::uint32_t>(((old >> 18U) ^ old) >> 27U);
-    const auto rot = static_cast<int>(old >> 59U);
-    const std::uint32_t out = std::rotr(xorshifted, rot);
+    const auto rot = static_cast<unsigned>(old >> 59U);
+    const std::uint32_t out = rotateRight(xorshifted, rot);
     return static_cast<float>(out >> 8U) * 0x1p-24F;
 }
 
 void Generator::randomize(float seed)
 {
-    state_ = splitmix(std::bit_cast<std::uint32_t>(seed));
+    state_ = splitmix(bitsOf(seed));
 }
 
 float timeOfDay()
