@@ -17,7 +17,8 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-const SETTLE_MS = 15000;
+// How long the browser may take to answer or to load a page: long, for a machine busy with other work.
+const SETTLE_MS = 45000;
 
 // Where the browser's messages arrive: replies by id, events to whoever waits for them.
 class Wire {
