@@ -2,6 +2,7 @@
 # the theme's sizes, the manual page, the software-centre metadata and the package's copyright and
 # changelog; `cpack -G DEB` in the release build makes zarvo1_<version>_<arch>.deb. On Windows: the
 # executable and a short text on its use; `cpack -G ZIP` in the win32 build makes zarvo1-<x.yy>-win32.zip.
+# For the web: the site's files; `cpack -G ZIP` in the web build makes zarvo1-<x.yy>-web.zip.
 include_guard(GLOBAL)
 if(NOT TARGET zarvo1)
   return()

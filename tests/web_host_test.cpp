@@ -40,7 +40,7 @@ TEST(WebSink, CopiesOnlyTheRegionsAsOpaqueRgba)
     sink.present(picture, std::span<const Rect>(&region, 1));
     ASSERT_EQ(sink.width(), 3);
     ASSERT_EQ(sink.height(), 2);
-    const std::uint8_t* at = sink.bytes() + std::size_t{(3 + 1) * 4};  // pixel (1, 1) of rows of 3
+    const std::uint8_t* at = sink.bytes() + 16;  // pixel (1, 1) of rows of 3, four bytes each
     EXPECT_EQ(at[0], 10);
     EXPECT_EQ(at[1], 20);
     EXPECT_EQ(at[2], 30);

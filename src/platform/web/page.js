@@ -19,7 +19,7 @@
   const status = document.getElementById("status");
   const params = new URLSearchParams(location.search);
   const fill = params.has("fill");
-  const page = { ready: false, ended: false, picture: picture, ticks: () => (running() ? _zarvo1_ticks() >>> 0 : 0) };
+  const page = { ready: false, ended: false, picture: picture, ticks: () => (started ? _zarvo1_ticks() >>> 0 : 0) };
   globalThis.zarvo1Page = page;
   let context = null;
   let image = null; // an ImageData over the module's RGBA bytes; made again when they move or memory grows
