@@ -117,8 +117,8 @@ export function chromiumArgs(profile, extra = []) {
     '--headless=new', '--remote-debugging-pipe', `--user-data-dir=${profile}`,
     '--no-first-run', '--no-default-browser-check', '--disable-background-networking', '--disable-component-update',
     '--disable-sync', '--disable-extensions', '--disable-default-apps', '--mute-audio', '--disable-gpu',
-    // A root user (a container, CI) has no sandbox to offer.
-    ...(process.getuid?.() === 0 ? ['--no-sandbox'] : []),
+    // A root user (a container, CI) has no sandbox to offer, and a fresh root may have no /dev/shm.
+    ...(process.getuid?.() === 0 ? ['--no-sandbox'] : []), '--disable-dev-shm-usage',
     ...extra, 'about:blank',
   ];
 }
