@@ -72,8 +72,13 @@ class Wire {
 // The expression's value, awaited, through JSON (undefined comes back as null).
 const wrap = (expression) => `(async () => JSON.stringify(await (${expression})) ?? 'null')()`;
 
+// The browsers' profiles, removed when they close, and at the latest when node exits.
+const profiles = new Set();
+
 function tempDir(name) {
-  return fs.mkdtempSync(path.join(os.tmpdir(), `zarvo1-${name}-`));
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), `zarvo1-${name}-`));
+  profiles.add(dir);
+  return dir;
 }
 
 function exited(child) {
@@ -86,7 +91,10 @@ function exited(child) {
 // Each browser runs in a process group of its own, so that the helper processes it leaves behind for a
 // moment (they write in the profile) end with it. Whatever is still running when node exits is killed.
 const groups = new Set();
-process.on('exit', () => { for (const g of groups) try { process.kill(-g, 'SIGKILL'); } catch { /* gone */ } });
+process.on('exit', () => {
+  for (const g of groups) try { process.kill(-g, 'SIGKILL'); } catch { /* gone */ }
+  for (const p of profiles) try { fs.rmSync(p, { recursive: true, force: true }); } catch { /* tried */ }
+});
 
 function start(binary, args, stdio) {
   const child = spawn(binary, args, { stdio, detached: true });
@@ -106,6 +114,7 @@ async function stop(child, profile) {
   }
   groups.delete(child.pid);
   await fs.promises.rm(profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
+  profiles.delete(profile);
 }
 
 // ---- chromium over the DevTools protocol -----------------------------------------------------------------
