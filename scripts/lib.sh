@@ -164,6 +164,11 @@ PACKAGE_CHECK_PACKAGES=(lintian appstream desktop-file-utils man-db)
 WEB_PACKAGES=(cmake make python3 emscripten nodejs node-acorn googletest)
 # The 32-bit Wine: optional, since a package source may not supply it and a kernel may not run it.
 WINDOWS_RUN32_PACKAGES=(wine wine32:i386)
+# The web page in real browsers: chromium headless and the node script that drives it, the web server.
+WEB_TEST_PACKAGES=(chromium nodejs python3)
+# The same checks in firefox-esr: optional, where the package sources supply it; node-ws is the WebSocket
+# client for a node that has none of its own (before 22).
+WEB_FIREFOX_PACKAGES=(firefox-esr node-ws)
 
 # The older name: a required group named by its packages.
 ensure_packages() {
