@@ -1,50 +1,62 @@
-// The picture on an X window, drawn by the program itself: the picture's pixels live in shared-memory
-// images the X server reads (MIT-SHM), and presenting sends the changed rectangles without waiting for the
-// server. Where shared memory is not to be had (a remote display, a server without the extension) the
-// rectangles go as plain image requests instead. Xlib types stay out of this header.
+// The picture on the X window. Its pixels live in shared memory the X server reads (MIT-SHM: a memfd
+// passed to the server where it offers that, a System V segment otherwise), so the picture the program
+// draws on is the one the window shows, and a present sends only the changed rectangles. Where memory
+// cannot be shared (a remote display, a server without the extension) the rectangles go as plain images,
+// each split to fit the server's largest request. Requests are queued on xcb's connection, not flushed.
 #pragma once
 
-#include "host/present_sink.hpp"
 #include "core/pixel_store.hpp"
+#include "host/present_sink.hpp"
 
-#include <memory>
+#include <xcb/xcb.h>
+
+#include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
-namespace zarvo::sdl {
+namespace zarvo::x11 {
 
-class X11Presenter final : public PresentSink, public PixelStore {
+class X11Present final : public PresentSink, public PixelStore {
 public:
-    // A presenter for the window on the display (an Xlib Display* and a Window, as SDL reports them), or
-    // nullptr when the window's visual is not one it draws on: 24 or 32 bits of TrueColor (or of
-    // DirectColor with SDL's identity colormap), red in 0xFF0000, green in 0xFF00, blue in 0xFF.
-    static std::unique_ptr<X11Presenter> create(void* display, unsigned long window);
-    X11Presenter(const X11Presenter&) = delete;
-    X11Presenter& operator=(const X11Presenter&) = delete;
-    X11Presenter(X11Presenter&&) = delete;
-    X11Presenter& operator=(X11Presenter&&) = delete;
-    ~X11Presenter() override;
+    // Why the screen's root visual is not one the picture can be put on as it is (24 or 32 bits of
+    // TrueColor, red 0xFF0000, green 0xFF00, blue 0xFF, a word per pixel in this machine's byte order);
+    // empty when it is.
+    static std::string unsuitable(const xcb_setup_t& setup, const xcb_screen_t& screen);
 
-    // Puts each region to the window, all in one write; it neither waits for the server nor asks it
-    // anything. A picture whose pixels this presenter did not allocate goes as plain requests.
+    X11Present(xcb_connection_t* connection, xcb_window_t window, std::uint8_t depth);
+    X11Present(const X11Present&) = delete;
+    X11Present& operator=(const X11Present&) = delete;
+    X11Present(X11Present&&) = delete;
+    X11Present& operator=(X11Present&&) = delete;
+    ~X11Present() override;
+
     void present(const Framebuffer& picture, std::span<const Rect> regions) override;
-
-    // The presenter's own X connection, which the host is to watch for what the server sends (errors,
-    // mostly); -1 where there is none. Once the host has said it watches it, the presenter reads it only
-    // when told to; otherwise after every present.
-    int connection() const;
-    void watched();
-    void readConnection();
-
-    // A shared-memory image of the size (or heap memory, without shared memory). Attaching a segment is the
-    // one request that waits for the server's answer; a failure to attach turns shared memory off for good.
+    // Shared memory the server has attached, or heap memory where it cannot attach (from then on). Attaching
+    // is the one request that waits for the server: it comes with a resize only.
     std::uint32_t* allocate(int width, int height) override;
     void release(std::uint32_t* pixels, int width, int height) noexcept override;
 
-    struct State;
-
 private:
-    explicit X11Presenter(std::unique_ptr<State> state);
-    std::unique_ptr<State> state_;
+    enum class Sharing { none, memfd, systemV };
+    struct Image {
+        std::uint32_t* pixels;
+        std::size_t bytes;
+        std::uint32_t segment;  // 0: heap memory
+        Sharing kind;
+    };
+    static void unmap(const Image& image);
+    std::uint32_t* allocateShared(std::size_t bytes);
+    void putPlain(const Framebuffer& picture, Rect r);
+
+    xcb_connection_t* c_;
+    xcb_window_t window_;
+    std::uint8_t depth_;
+    xcb_gcontext_t gc_;
+    Sharing sharing_ = Sharing::none;
+    std::size_t maxRequestBytes_ = 0;
+    std::vector<Image> images_;
+    std::vector<std::uint32_t> rows_;  // the rows of one plain put
 };
 
-}  // namespace zarvo::sdl
+}  // namespace zarvo::x11
