@@ -96,14 +96,12 @@ wait_for() {
   done
 }
 
-# in_event_loop PID: succeeds while process PID sleeps in its event loop (system call numbers of x86-64):
-# in rt_sigtimedwait, which only the X11 host's wait to the next tick uses, or in poll with a bound of one tick
-# (50 ms) at most. A round trip to the X server waits in poll without a bound, start-up and event handling
-# run, so neither counts.
+# in_event_loop PID: succeeds while process PID sleeps in poll, the wait of both hosts' event loops, as
+# /proc/PID/wchan names the kernel function it sleeps in (the same on every architecture).
 in_event_loop() {
-  local nr timeout
-  read -r nr _ _ timeout _ 2>/dev/null <"/proc/$1/syscall" || return 1
-  [ "$nr" = 128 ] || { [ "$nr" = 7 ] && [ $((timeout)) -ge 0 ] && [ $((timeout)) -le 50 ]; }
+  local wchan
+  read -r wchan 2>/dev/null <"/proc/$1/wchan" || return 1
+  [[ $wchan == do_sys_poll* || $wchan == poll_schedule_timeout* || $wchan == do_poll* ]]
 }
 
 # Starts the program (with the shell's limits) and waits for its window; sets pid and win.
