@@ -6,14 +6,16 @@
 XVFB_PACKAGES=(xvfb xdotool imagemagick x11-utils python3)
 
 # start_xvfb [WIDTHxHEIGHT[xDEPTH]]: starts Xvfb on a display number that is free (Xvfb picks it), in 24-bit
-# colour unless another depth is given. Sets XVFB_PID and exports DISPLAY.
+# colour unless another depth is given. Sets XVFB_PID and exports DISPLAY. ZARVO1_XVFB_ARGS adds options,
+# e.g. "-extension MIT-SHM" for a server that shares no memory, as a remote display.
 start_xvfb() {
   local size=${1:-1280x1024} dir i
   [[ $size == *x*x* ]] || size+=x24
   dir=$(mktemp -d)
   # -noreset: an X server resets itself when its last client leaves, and refuses connections meanwhile, so
   # a program started right after the one before could not open the display. A desktop always has a client.
-  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
+  # shellcheck disable=SC2086  # the options are words, split on purpose
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset ${ZARVO1_XVFB_ARGS:-} 3>"$dir/display" 2>"$dir/log" &
   XVFB_PID=$!
   for i in $(seq 100); do
     [ -s "$dir/display" ] && break
