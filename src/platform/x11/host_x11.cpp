@@ -246,7 +246,7 @@ int runWindow(Host& host, int screenNumber)
             if (poll(fds.data(), fds.size(), timeout) > 0 && fds[1].revents != 0) {
                 return 0;  // SIGINT or SIGTERM
             }
-            event = xcb_poll_for_event(c);
+            event = fds[0].revents != 0 ? xcb_poll_for_event(c) : nullptr;  // nothing to read after a timeout
         }
         for (; event != nullptr; event = host.done ? nullptr : xcb_poll_for_event(c)) {
             handle(host, *event);
