@@ -51,8 +51,7 @@ struct Host {
     Session session;
 };
 
-// A broken connection or a refused request: nothing more can be asked of the server. One line and status 1
-// at once; no destructor runs.
+// A broken connection or a refused request: one line and status 1 at once, nothing more asked of the server.
 [[noreturn]] void end(const std::string& line)
 {
     std::fprintf(stderr, "zarvo1: %s\n", line.c_str());
@@ -160,10 +159,30 @@ int watchQuitSignals()
     return signalfd(-1, &quit, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
-// The window, with what a window manager reads: caption, class, close protocol, icon, process, size hints.
+// The window at the desktop's scale, with its caption, class, close protocol, icon, process and size hints.
 void openWindow(Host& host, const xcb_screen_t& screen)
 {
-    host.window = xcb_generate_id(host.c);
+    xcb_connection_t* c = host.c;
+    // The questions go out together and their answers come back together: one round trip. The desktop's
+    // scale is its Xft.dpi resource.
+    xcb_prefetch_extension_data(c, &xcb_shm_id);
+    std::array<xcb_intern_atom_cookie_t, kAtoms> cookies{};
+    for (std::size_t i = 0; i < kAtoms; ++i) {
+        cookies.at(i) =
+            xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(kAtomNames.at(i))), kAtomNames.at(i));
+    }
+    const auto resources =
+        xcb_get_property(c, 0, screen.root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 1U << 16U);
+    for (std::size_t i = 0; i < kAtoms; ++i) {
+        const Owned<xcb_intern_atom_reply_t> reply{xcb_intern_atom_reply(c, cookies.at(i), nullptr), std::free};
+        host.atoms.at(i) = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    }
+    const Owned<xcb_get_property_reply_t> reply{xcb_get_property_reply(c, resources, nullptr), std::free};
+    const auto length = static_cast<std::size_t>(reply ? xcb_get_property_value_length(reply.get()) : 0);
+    host.size = initialClientSize(
+        scaleFromResources({length > 0 ? static_cast<const char*>(xcb_get_property_value(reply.get())) : "", length}));
+
+    host.window = xcb_generate_id(c);
     // Black until the first picture, and the picture kept in place while the size changes.
     const std::array<std::uint32_t, 3> values{screen.black_pixel, XCB_GRAVITY_NORTH_WEST,
                                               XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY |
@@ -171,7 +190,7 @@ void openWindow(Host& host, const xcb_screen_t& screen)
                                                   XCB_EVENT_MASK_KEY_PRESS};
     const auto width = static_cast<std::uint16_t>(host.size.width);
     const auto height = static_cast<std::uint16_t>(host.size.height);
-    xcb_create_window(host.c, XCB_COPY_FROM_PARENT, host.window, screen.root, 0, 0, width, height, 0,
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, host.window, screen.root, 0, 0, width, height, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen.root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_BIT_GRAVITY | XCB_CW_EVENT_MASK, values.data());
     const auto set = [&host](xcb_atom_t property, xcb_atom_t type, std::uint8_t format, std::size_t count,
@@ -203,27 +222,6 @@ int runWindow(Host& host, int screenNumber)
         xcb_screen_next(&screens);
     }
     const xcb_screen_t& screen = *screens.data;
-    // The questions go out together and their answers come back together: one round trip. The desktop's
-    // scale is its Xft.dpi resource.
-    xcb_prefetch_extension_data(c, &xcb_shm_id);
-    std::array<xcb_intern_atom_cookie_t, kAtoms> cookies{};
-    for (std::size_t i = 0; i < kAtoms; ++i) {
-        cookies.at(i) =
-            xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(kAtomNames.at(i))), kAtomNames.at(i));
-    }
-    const auto resources =
-        xcb_get_property(c, 0, screen.root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 1U << 16U);
-    for (std::size_t i = 0; i < kAtoms; ++i) {
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookies.at(i), nullptr);
-        host.atoms.at(i) = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(reply);
-    }
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(c, resources, nullptr);
-    const auto length = static_cast<std::size_t>(reply != nullptr ? xcb_get_property_value_length(reply) : 0);
-    host.size = initialClientSize(
-        scaleFromResources({length > 0 ? static_cast<const char*>(xcb_get_property_value(reply)) : "", length}));
-    std::free(reply);
-
     openWindow(host, screen);
     host.sink = std::make_unique<X11Present>(c, host.window, screen);
     host.session.app().picture.usePixelStore(host.sink.get());
@@ -249,8 +247,7 @@ int runWindow(Host& host, int screenNumber)
             event = fds[0].revents != 0 ? xcb_poll_for_event(c) : nullptr;  // nothing to read after a timeout
         }
         for (; event != nullptr; event = host.done ? nullptr : xcb_poll_for_event(c)) {
-            handle(host, *event);
-            std::free(event);
+            handle(host, *Owned<xcb_generic_event_t>(event, std::free));
         }
         checkConnection(host);
     }

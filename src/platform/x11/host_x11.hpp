@@ -3,8 +3,8 @@
 
 namespace zarvo::x11 {
 
-// Opens the window on the X server named by DISPLAY and runs until Escape, the window's close or SIGINT or
-// SIGTERM (status 0). A failure ends it with one line on stderr and status 1.
+// Opens the window on the X server DISPLAY names. Returns 0 after Escape, the window's close, SIGINT or
+// SIGTERM; 1 after a failure, which it reports in one line on stderr.
 int run();
 
 }  // namespace zarvo::x11

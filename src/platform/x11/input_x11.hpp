@@ -1,5 +1,4 @@
-// The X11 host's translation of what the X server sends into the shared layer's terms, as plain functions
-// of plain values, so it is tested without a server.
+// The X11 host's translation of what the X server sends, as plain functions tested without a server.
 #pragma once
 
 #include "host/event.hpp"

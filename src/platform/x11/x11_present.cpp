@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdlib>
 #include <new>
 
 namespace zarvo::x11 {
@@ -47,10 +46,11 @@ X11Present::X11Present(xcb_connection_t* connection, xcb_window_t window, const 
     if (shm == nullptr || shm->present == 0 || address.ss_family != AF_UNIX) {
         return;
     }
-    if (auto* version = xcb_shm_query_version_reply(c_, xcb_shm_query_version(c_), nullptr)) {
+    const Owned<xcb_shm_query_version_reply_t> version{
+        xcb_shm_query_version_reply(c_, xcb_shm_query_version(c_), nullptr), std::free};
+    if (version) {
         const bool fds = version->major_version * 100 + version->minor_version >= 102;  // 1.2 takes descriptors
         sharing_ = fds ? Sharing::memfd : Sharing::systemV;
-        std::free(version);
     }
 }
 
@@ -120,17 +120,16 @@ std::uint32_t* X11Present::allocate(int width, int height)
     }
     image.pixels = static_cast<std::uint32_t*>(address);
     images_.push_back(image);
-    xcb_generic_error_t* refused = xcb_request_check(c_, attached);
+    const Owned<xcb_generic_error_t> refused{xcb_request_check(c_, attached), std::free};
     shmctl(id, IPC_RMID, nullptr);  // a System V segment goes with the last side that lets go of it
-    if (refused == nullptr) {
+    if (!refused) {
         return image.pixels;
     }
     // The server cannot reach this memory (another machine after all): plain images from now on.
-    std::free(refused);
     images_.back().segment = 0;
     release(image.pixels, width, height);
     sharing_ = Sharing::none;
-    return allocate(width, height);
+    return new std::uint32_t[bytes / kWordBytes];
 }
 
 void X11Present::release(std::uint32_t* pixels, int width, int height) noexcept

@@ -1,7 +1,6 @@
-// The picture on the X window. Its pixels live in memory shared with the X server (MIT-SHM: a memfd where
-// the server takes descriptors, System V otherwise) and a present puts only the changed rectangles; where
-// memory cannot be shared (a remote display) they go as plain images, split to fit the largest request.
-// Requests are queued on the connection; the host flushes them.
+// The picture on the X window: its pixels in memory shared with the X server (MIT-SHM: a memfd where the
+// server takes descriptors, System V otherwise), the changed rectangles put from there, queued for the host
+// to flush; where memory cannot be shared (a remote display), plain images split to fit the largest request.
 #pragma once
 
 #include "core/pixel_store.hpp"
@@ -9,9 +8,15 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace zarvo::x11 {
+
+// What xcb hands over to be freed: replies, events, errors.
+template <class T>
+using Owned = std::unique_ptr<T, decltype(&std::free)>;
 
 class X11Present final : public PresentSink, public PixelStore {
 public:
