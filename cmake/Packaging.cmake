@@ -48,8 +48,6 @@ elseif(WIN32)
   set(CPACK_PACKAGE_FILE_NAME "zarvo1-${ZARVO1_VERSION_TEXT}-${platform}")
 else()
   install(TARGETS zarvo1 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  # The SDL host's module, which the program loads for X11 only.
-  install(TARGETS zarvo1-sdl LIBRARY DESTINATION ${ZARVO1_MODULE_DIR})
   # Relocations resolved and made read-only at start-up, as Debian's hardening asks of a binary.
   if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
     target_link_options(zarvo1 PRIVATE -Wl,-z,relro -Wl,-z,now)

@@ -146,8 +146,8 @@ want_packages() {
 
 # The kinds of work, each with the packages it needs.
 # Configure and build the native program, its unit tests and benchmark.
-BUILD_PACKAGES=(cmake g++ make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev libx11-dev
-  libxcb-shm0-dev libwayland-dev wayland-protocols libxkbcommon-dev)
+BUILD_PACKAGES=(cmake g++ make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libxcb1-dev
+  libxcb-shm0-dev libxcb-xkb-dev libxkbcommon-x11-dev libwayland-dev wayland-protocols libxkbcommon-dev)
 # The event fuzzer: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(cmake make clang libclang-rt-14-dev)
 # The static checks.

@@ -6,14 +6,16 @@
 XVFB_PACKAGES=(xvfb xdotool imagemagick x11-utils python3)
 
 # start_xvfb [WIDTHxHEIGHT[xDEPTH]]: starts Xvfb on a display number that is free (Xvfb picks it), in 24-bit
-# colour unless another depth is given. Sets XVFB_PID and exports DISPLAY.
+# colour unless another depth is given. Sets XVFB_PID and exports DISPLAY. ZARVO1_XVFB_ARGS adds options,
+# e.g. "-extension MIT-SHM" for a server that shares no memory, as a remote display.
 start_xvfb() {
   local size=${1:-1280x1024} dir i
   [[ $size == *x*x* ]] || size+=x24
   dir=$(mktemp -d)
   # -noreset: an X server resets itself when its last client leaves, and refuses connections meanwhile, so
   # a program started right after the one before could not open the display. A desktop always has a client.
-  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
+  # shellcheck disable=SC2086  # the options are words, split on purpose
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset ${ZARVO1_XVFB_ARGS:-} 3>"$dir/display" 2>"$dir/log" &
   XVFB_PID=$!
   for i in $(seq 100); do
     [ -s "$dir/display" ] && break
@@ -96,14 +98,12 @@ wait_for() {
   done
 }
 
-# in_event_loop PID: succeeds while process PID sleeps in its event loop (system call numbers of x86-64):
-# in rt_sigtimedwait, which only the X11 host's wait to the next tick uses, or in poll with a bound of one tick
-# (50 ms) at most. A round trip to the X server waits in poll without a bound, start-up and event handling
-# run, so neither counts.
+# in_event_loop PID: succeeds while process PID sleeps in poll, the wait of both hosts' event loops, as
+# /proc/PID/wchan names the kernel function it sleeps in (the same on every architecture).
 in_event_loop() {
-  local nr timeout
-  read -r nr _ _ timeout _ 2>/dev/null <"/proc/$1/syscall" || return 1
-  [ "$nr" = 128 ] || { [ "$nr" = 7 ] && [ $((timeout)) -ge 0 ] && [ $((timeout)) -le 50 ]; }
+  local wchan
+  read -r wchan 2>/dev/null <"/proc/$1/wchan" || return 1
+  [[ $wchan == do_sys_poll* || $wchan == poll_schedule_timeout* || $wchan == do_poll* ]]
 }
 
 # Starts the program (with the shell's limits) and waits for its window; sets pid and win.

@@ -51,11 +51,6 @@ void globalRemoved(void* /*data*/, wl_registry* /*registry*/, std::uint32_t /*na
 
 const wl_registry_listener kRegistryListener{global, globalRemoved};
 
-std::string compositorName(const DisplayEnvironment& env)
-{
-    return env.wayland.empty() ? "wayland-0" : env.wayland;
-}
-
 }  // namespace
 
 WaylandProbe probeWayland()
@@ -93,12 +88,7 @@ WaylandProbe probeWayland()
 DisplayChoice chooseDisplay(const DisplayEnvironment& env, const std::function<WaylandProbe()>& probe)
 {
     using Kind = DisplayChoice::Kind;
-    const bool asked = !env.requestedDriver.empty();
-    const bool askedWayland = env.requestedDriver.rfind("wayland", 0) == 0;
-    if (asked && !askedWayland) {
-        return {Kind::asAsked, {}};
-    }
-    if (!askedWayland && env.wayland.empty()) {
+    if (env.wayland.empty()) {
         if (!env.x11.empty()) {
             return {Kind::x11, {}};
         }
@@ -108,10 +98,10 @@ DisplayChoice chooseDisplay(const DisplayEnvironment& env, const std::function<W
     if (found.usable()) {
         return {Kind::wayland, {}};
     }
-    if (!asked && !env.x11.empty()) {
+    if (!env.x11.empty()) {
         return {Kind::x11, {}};
     }
-    const std::string name = compositorName(env);
+    const std::string& name = env.wayland;
     if (!found.reached) {
         return {Kind::none, "cannot reach the Wayland compositor " + name + " (" + found.failure + ")"};
     }

@@ -31,18 +31,16 @@ struct WaylandProbe {
 // can run there, and disconnects otherwise.
 WaylandProbe probeWayland();
 
-// The environment's say: DISPLAY, WAYLAND_DISPLAY and SDL_VIDEODRIVER, empty when unset.
+// The environment's say: DISPLAY and WAYLAND_DISPLAY, empty when unset.
 struct DisplayEnvironment {
     std::string x11;
     std::string wayland;
-    std::string requestedDriver;
 };
 
 struct DisplayChoice {
     enum class Kind {
         x11,      // the X server named by DISPLAY
         wayland,  // the compositor named by WAYLAND_DISPLAY
-        asAsked,  // SDL_VIDEODRIVER names a driver other than Wayland: SDL's own choice (the SDL host)
         none      // nowhere to open the window: `message` says why
     };
     Kind kind = Kind::none;
@@ -50,9 +48,8 @@ struct DisplayChoice {
 };
 
 // A Wayland compositor is preferred where one is named (the session is a Wayland one; an X server beside it
-// is its compatibility layer) or SDL_VIDEODRIVER asks for Wayland, but only once the probe finds the window
-// can run on it; otherwise X11 where DISPLAY is set and no driver was asked for. The probe is called only when a
-// Wayland compositor is in question.
+// is its compatibility layer), but only once the probe finds the window can run on it; otherwise X11 where
+// DISPLAY is set. The probe is called only when a Wayland compositor is named.
 DisplayChoice chooseDisplay(const DisplayEnvironment& env, const std::function<WaylandProbe()>& probe);
 
 }  // namespace zarvo::wl

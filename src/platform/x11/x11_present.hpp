@@ -1,50 +1,51 @@
-// The picture on an X window, drawn by the program itself: the picture's pixels live in shared-memory
-// images the X server reads (MIT-SHM), and presenting sends the changed rectangles without waiting for the
-// server. Where shared memory is not to be had (a remote display, a server without the extension) the
-// rectangles go as plain image requests instead. Xlib types stay out of this header.
+// The picture on the X window: its pixels in memory shared with the X server (MIT-SHM: a memfd where the
+// server takes descriptors, System V otherwise), the changed rectangles put from there, queued for the host
+// to flush; where memory cannot be shared (a remote display), plain images split to fit the largest request.
 #pragma once
 
-#include "host/present_sink.hpp"
 #include "core/pixel_store.hpp"
+#include "host/present_sink.hpp"
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 #include <memory>
-#include <span>
+#include <vector>
 
-namespace zarvo::sdl {
+namespace zarvo::x11 {
 
-class X11Presenter final : public PresentSink, public PixelStore {
+// What xcb hands over to be freed: replies, events, errors.
+template <class T>
+using Owned = std::unique_ptr<T, decltype(&std::free)>;
+
+class X11Present final : public PresentSink, public PixelStore {
 public:
-    // A presenter for the window on the display (an Xlib Display* and a Window, as SDL reports them), or
-    // nullptr when the window's visual is not one it draws on: 24 or 32 bits of TrueColor (or of
-    // DirectColor with SDL's identity colormap), red in 0xFF0000, green in 0xFF00, blue in 0xFF.
-    static std::unique_ptr<X11Presenter> create(void* display, unsigned long window);
-    X11Presenter(const X11Presenter&) = delete;
-    X11Presenter& operator=(const X11Presenter&) = delete;
-    X11Presenter(X11Presenter&&) = delete;
-    X11Presenter& operator=(X11Presenter&&) = delete;
-    ~X11Presenter() override;
+    // A run-time error where the screen is not TrueColor of red 0xFF0000, green 0xFF00, blue 0xFF in this
+    // machine's byte order: the picture's words go to it as they are.
+    X11Present(xcb_connection_t* connection, xcb_window_t window, const xcb_screen_t& screen);
 
-    // Puts each region to the window, all in one write; it neither waits for the server nor asks it
-    // anything. A picture whose pixels this presenter did not allocate goes as plain requests.
     void present(const Framebuffer& picture, std::span<const Rect> regions) override;
-
-    // The presenter's own X connection, which the host is to watch for what the server sends (errors,
-    // mostly); -1 where there is none. Once the host has said it watches it, the presenter reads it only
-    // when told to; otherwise after every present.
-    int connection() const;
-    void watched();
-    void readConnection();
-
-    // A shared-memory image of the size (or heap memory, without shared memory). Attaching a segment is the
-    // one request that waits for the server's answer; a failure to attach turns shared memory off for good.
+    // Shared memory the server has attached (the one request that waits for the server, with a resize), or
+    // heap memory where it could not attach (from then on).
     std::uint32_t* allocate(int width, int height) override;
     void release(std::uint32_t* pixels, int width, int height) noexcept override;
 
-    struct State;
-
 private:
-    explicit X11Presenter(std::unique_ptr<State> state);
-    std::unique_ptr<State> state_;
+    enum class Sharing { none, memfd, systemV };
+    struct Image {  // a shared image; heap memory is not listed
+        std::uint32_t* pixels;
+        std::uint32_t segment;  // 0: never attached
+        Sharing kind;
+    };
+    void putPlain(const Framebuffer& picture, Rect r);
+
+    xcb_connection_t* c_;
+    xcb_window_t window_;
+    std::uint8_t depth_;
+    xcb_gcontext_t gc_;
+    Sharing sharing_ = Sharing::none;
+    std::vector<Image> images_;
+    std::vector<std::uint32_t> rows_;  // the rows of one plain put
 };
 
-}  // namespace zarvo::sdl
+}  // namespace zarvo::x11
