@@ -30,7 +30,8 @@
 #   window_icons WINDOW, icon_words PNG         a window's icons and a PNG as "W H ARGB...", one a line
 # Input (real: XTEST)
 #   click_at BUTTON X Y [KEY...]                clicks at (X, Y) of the picture with KEYs held, then
-#                                               pointer_away (wayland.sh moves the pointer off the picture)
+#                                               pointer_away (nothing here; the weston stage's moves the
+#                                               pointer off the picture, where weston draws it)
 #   has_focus                                   $win has the keyboard focus
 
 . "${BASH_SOURCE[0]%/*}/lib.sh"
@@ -181,7 +182,7 @@ click_at() {
   for k in "$@"; do xdotool keyup "$k"; done
   pointer_away
 }
-# On X11 a shot of a window leaves the pointer out; wayland.sh replaces this where it does not.
+# On X11 a shot of a window leaves the pointer out; a stage on weston, where it does not, redefines this.
 pointer_away() { :; }
 
 has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$win" ]; }

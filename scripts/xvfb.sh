@@ -75,11 +75,6 @@ window_size() {
   xwininfo -id "$1" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}'
 }
 
-# differing A B: the number of pixels that differ between two pictures of the same size.
-differing() {
-  compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'
-}
-
 # status_field PID FIELD: a field of /proc/PID/status (VmRSS, voluntary_ctxt_switches, ...), number only.
 status_field() { awk -v f="$2:" '$1 == f {print $2}' "/proc/$1/status"; }
 
