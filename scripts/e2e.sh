@@ -4,8 +4,9 @@
 #
 # Counting (each stage ends with "N passed, N failed" and a non-zero status on any failure)
 #   case="..."; pass [FIGURES] | fail REASON    one line per case: "PASS  case (figures)", "FAIL  case: reason"
-#   summary                                     the failed cases again, then "N passed, N failed" after the
-#                                               stage's $stage_label; non-zero when any failed: end with it
+#   summary                                     the failed cases again, the $stage_note if any, then
+#                                               "N passed, N failed" after the $stage_label if any; returns
+#                                               non-zero when any failed: end the stage with it
 #   abort_stage REASON                          fails $case, prints the summary and exits: nothing can follow
 # Waiting (bounded waits on a condition; a fixed sleep only where the time is what is checked)
 #   wait_until SECONDS COMMAND...               (xvfb.sh) runs COMMAND every 50 ms until it succeeds
@@ -47,6 +48,7 @@ failed=0
 failures=()
 case=
 stage_label=
+stage_note=
 pass() {
   passed=$((passed + 1))
   echo "PASS  $case${1:+ ($1)}"
@@ -62,6 +64,7 @@ summary() {
     echo "failed:"
     printf '  %s\n' "${failures[@]}"
   fi
+  [ -z "$stage_note" ] || printf '\nnote: %s\n' "$stage_note"
   echo
   echo "${stage_label:+$stage_label: }$passed passed, $failed failed"
   [ "$failed" -eq 0 ]
