@@ -34,6 +34,9 @@
 #                                               pointer_away (nothing here; the weston stage's moves the
 #                                               pointer off the picture, where weston draws it)
 #   has_focus                                   $win has the keyboard focus
+#   close_window WINDOW                         (xvfb.sh) the close request a window manager sends
+# The X server (xvfb.sh): start_xvfb [WxH[xDEPTH]], stop_xvfb, snapshot WINDOW FILE, window_size WINDOW,
+# status_field PID FIELD; weston (wayland.sh): start_weston, stop_weston, on_weston, await_client_area.
 
 . "${BASH_SOURCE[0]%/*}/lib.sh"
 . "${BASH_SOURCE[0]%/*}/xvfb.sh"
