@@ -1,8 +1,8 @@
 // The program's entry on Linux: the Wayland host where a usable compositor is named, otherwise the SDL host
 // (X11), loaded from its module only then.
-#include "platform/x11/host_sdl.hpp"
 #include "platform/wayland/host_wayland.hpp"
 #include "platform/wayland/wayland_probe.hpp"
+#include "platform/x11/host_sdl.hpp"
 
 #include <dlfcn.h>
 #include <unistd.h>

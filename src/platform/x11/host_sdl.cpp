@@ -4,11 +4,11 @@
 // through the window's own software framebuffer. Wayland has a host of its own (hosts/wayland).
 #include "platform/x11/host_sdl.hpp"
 
-#include "icon_pixels.hpp"  // generated at build time from the icon's text source
 #include "host/failure.hpp"
+#include "host/session.hpp"
+#include "icon_pixels.hpp"  // generated at build time from the icon's text source
 #include "platform/x11/input_sdl.hpp"
 #include "platform/x11/x11_present.hpp"
-#include "host/session.hpp"
 
 #include <SDL.h>
 #include <SDL_syswm.h>

@@ -4,8 +4,8 @@
 // needs there itself, so that a tick costs one write to the socket and no library code.
 #include "platform/x11/x11_present.hpp"
 
-#include "platform/x11/x11_wire.hpp"
 #include "core/runtime.hpp"
+#include "platform/x11/x11_wire.hpp"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -4,8 +4,8 @@
 // rectangles go as plain image requests instead. Xlib types stay out of this header.
 #pragma once
 
-#include "host/present_sink.hpp"
 #include "core/pixel_store.hpp"
+#include "host/present_sink.hpp"
 
 #include <memory>
 #include <span>
