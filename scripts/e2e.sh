@@ -151,17 +151,18 @@ shows_lit() { shot "$1" && [ "$(lit "$1")" -ge "$2" ]; }
 # bright_trails: Shift-clicks until the trails take a bright colour; prints the number of bright pixels. The
 # target colour that the chain drifts to on its own stays dark for many seconds after a start, so bright
 # pixels this soon come from the new colour. A new colour is now and then a dark one: hence up to three
-# clicks, each given 3 s to show. Needs $work.
+# clicks. Each colour is given 3 s of trails, a fixed time: the cases after it count on trails that grew
+# that long. Needs $work.
 bright_trails() {
   local attempt n=0
   for attempt in 1 2 3; do
     click_at 1 250 190 shift
-    wait_until 3 bright_enough && break
+    sleep 3
+    shot "$work/bright.png"
+    n=$(lit "$work/bright.png" "" 100)
+    [ "$n" -ge 3 ] && break
   done
   echo "$n"
-}
-bright_enough() {
-  shot "$work/bright.png" && n=$(lit "$work/bright.png" "" 100) && [ "$n" -ge 3 ]
 }
 
 window_icons() {
