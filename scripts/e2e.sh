@@ -145,7 +145,7 @@ differing() {
 }
 
 shows_change() { shot "$2" && [ "$(differing "$1" "$2")" -gt 0 ]; }
-shows_kept() { shot "$2" && [ "$(kept "$1" "$2" "${5:-}")" "$3" "$4" ]; }
+shows_kept() { shot "$2" && test "$(kept "$1" "$2" "${5:-}")" "$3" "$4"; }
 shows_lit() { shot "$1" && [ "$(lit "$1")" -ge "$2" ]; }
 
 # bright_trails: Shift-clicks until the trails take a bright colour; prints the number of bright pixels. The
