@@ -1,7 +1,7 @@
 // Cost of one timer tick (126 paints and the moves between them) on a window-sized in-memory picture.
+#include "core/framebuffer.hpp"
 #include "core/frm.hpp"
 #include "core/paint.hpp"
-#include "core/framebuffer.hpp"
 #include "core/runtime.hpp"
 
 #include <benchmark/benchmark.h>

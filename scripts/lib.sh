@@ -175,13 +175,14 @@ ensure_packages() {
   need_packages "$*" "$@"
 }
 
-# release_program: installs what the native build needs and builds the release program, quietly unless it
-# fails. Prints nothing; the program is build/release/zarvo1.
+# release_program: installs what the native build needs and builds the release program and what installing
+# it takes (the compressed manual page and changelog), quietly unless it fails. Prints nothing; the program
+# is build/release/zarvo1.
 release_program() {
   need_packages "the native build" "${BUILD_PACKAGES[@]}"
   local log
   log=$(mktemp)
-  if ! { cmake --preset release >"$log" 2>&1 && cmake --build --preset release -j "$(nproc)" --target zarvo1 >>"$log" 2>&1; }; then
+  if ! { cmake --preset release >"$log" 2>&1 && cmake --build --preset release -j "$(nproc)" --target zarvo1 zarvo1-docs >>"$log" 2>&1; }; then
     tail -n 30 "$log" >&2
     rm -f "$log"
     echo "the release build of the program failed" >&2

@@ -125,7 +125,7 @@ start_sway() {
   setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$SWAY_RUNTIME" XDG_RUNTIME_DIR="$SWAY_RUNTIME" \
     WLR_BACKENDS=x11 WLR_RENDERER=pixman sway -c "$SWAY_RUNTIME/config" >"$SWAY_RUNTIME/log" 2>&1 &
   SWAY_PID=$!
-  wait_for 10 eval 'ls "$SWAY_RUNTIME" | grep -q "^wayland-[0-9]*$" && ls "$SWAY_RUNTIME"/sway-ipc.* >/dev/null 2>&1' ||
+  wait_until 10 eval 'ls "$SWAY_RUNTIME" | grep -q "^wayland-[0-9]*$" && ls "$SWAY_RUNTIME"/sway-ipc.* >/dev/null 2>&1' ||
     { echo "sway did not start" >&2; return 1; }
   SWAY_SOCKET=$(ls "$SWAY_RUNTIME" | grep '^wayland-[0-9]*$' | head -n 1)
   SWAY_IPC=$(ls "$SWAY_RUNTIME"/sway-ipc.* | head -n 1)

@@ -1,16 +1,11 @@
 #!/usr/bin/env python3
-"""Helpers of scripts/test-windows that read files the shell cannot: the version resource and the manifest
-of the program, and screenshots of its window (binary PPM, as ImageMagick's import writes them). Standard
-library only.
+"""Helpers of scripts/test-windows that read what the shell cannot simply: the version resource (a binary
+tree of blocks) and the manifest (XML) of the program. Standard library only; the pictures are read by the
+shared shell helpers (scripts/e2e.sh).
 
   windows_checks.py version RAW   the version resource (wrestool -x --raw --type=16) as key=value lines
   windows_checks.py manifest XML  what the manifest (wrestool -x --raw --type=24) asks of Windows, as
                                   key=value lines: execution level, supported systems, DPI awareness
-  windows_checks.py lit SHOT      how many pixels of the screenshot differ from black
-  windows_checks.py kept A B      the percentage of the pixels lit in A that are still lit in B
-  windows_checks.py differ A B    how many pixels differ between two screenshots of one size
-  windows_checks.py wm-icon X R   whether the window icons X (xprop -notype 32c _NET_WM_ICON) hold the
-                                  32 x 32 picture R (raw RGBA): "match", or what differs
 """
 
 import struct
@@ -86,62 +81,6 @@ def manifest_entries(data):
             yield name, (element.text or "").strip()
 
 
-def read_ppm(path):
-    """A binary PPM (P6) with 8-bit samples: (width, height, bytes)."""
-    with open(path, "rb") as f:
-        data = f.read()
-    fields = []
-    pos = 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos) + 1
-            continue
-        start = pos
-        while not data[pos:pos + 1].isspace():
-            pos += 1
-        fields.append(data[start:pos])
-    if fields[0] != b"P6" or int(fields[3]) != 255:
-        raise ValueError(f"{path}: not an 8-bit binary PPM")
-    width, height = int(fields[1]), int(fields[2])
-    pixels = data[pos + 1:pos + 1 + 3 * width * height]
-    if len(pixels) != 3 * width * height:
-        raise ValueError(f"{path}: truncated")
-    return width, height, pixels
-
-
-def lit_set(path):
-    width, height, pixels = read_ppm(path)
-    return (width, height), {i for i in range(width * height) if pixels[3 * i:3 * i + 3] != b"\0\0\0"}
-
-
-def wm_icon(xprop_text, rgba):
-    """The property is a list of pictures, each its width, its height and then one 0xAARRGGBB word per
-    pixel. Matches when one of them shows the expected picture; transparent pixels compare by alpha alone."""
-    _, _, values = xprop_text.partition("=")
-    words = [int(v) for v in values.replace(",", " ").split()]
-    expected = [(a << 24) | (r << 16) | (g << 8) | b for r, g, b, a in zip(*[iter(rgba)] * 4)]
-
-    def same(got, want):
-        return got == want if want >> 24 else got >> 24 == 0
-
-    found = []
-    pos = 0
-    while pos + 2 <= len(words):
-        width, height = words[pos], words[pos + 1]
-        pixels = words[pos + 2:pos + 2 + width * height]
-        pos += 2 + width * height
-        if len(pixels) != len(expected):
-            found.append(f"{width}x{height}")
-            continue
-        differing = sum(1 for got, want in zip(pixels, expected) if not same(got, want))
-        if differing == 0:
-            return "match"
-        found.append(f"{width}x{height} with {differing} pixels differing")
-    return "no matching picture among: " + (", ".join(found) or "none")
-
-
 def main(argv):
     if len(argv) == 2 and argv[0] == "version":
         with open(argv[1], "rb") as f:
@@ -152,29 +91,6 @@ def main(argv):
         with open(argv[1], "rb") as f:
             for key, value in manifest_entries(f.read()):
                 print(f"{key}={value}")
-        return 0
-    if len(argv) == 2 and argv[0] == "lit":
-        print(len(lit_set(argv[1])[1]))
-        return 0
-    if len(argv) == 3 and argv[0] == "kept":
-        size_a, a = lit_set(argv[1])
-        size_b, b = lit_set(argv[2])
-        if size_a != size_b or not a:
-            print(0)
-        else:
-            print(100 * len(a & b) // len(a))
-        return 0
-    if len(argv) == 3 and argv[0] == "differ":
-        width_a, height_a, a = read_ppm(argv[1])
-        width, height, b = read_ppm(argv[2])
-        if (width_a, height_a) != (width, height):
-            print(width * height)
-        else:
-            print(sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3]))
-        return 0
-    if len(argv) == 3 and argv[0] == "wm-icon":
-        with open(argv[1], encoding="utf-8") as f, open(argv[2], "rb") as g:
-            print(wm_icon(f.read(), g.read()))
         return 0
     print(__doc__, file=sys.stderr)
     return 2

@@ -53,11 +53,12 @@ stop_process() {
   wait "$pid" 2>/dev/null || true
 }
 
-# find_window PID: prints the id of the visible window with the caption "Zarvo1" that process PID owns,
-# waiting up to 10 s for it to appear.
+# find_window PID [SECONDS]: prints the id of the visible window with the caption "Zarvo1" that process PID
+# owns, waiting up to SECONDS (10 by default) for it to appear; fails at once when the process ends.
 find_window() {
-  local pid=$1 i id
-  for i in $(seq 100); do
+  local pid=$1 deadline id
+  deadline=$(($(now_ms) + ${2:-10} * 1000))
+  while [ "$(now_ms)" -lt "$deadline" ]; do
     id=$(xdotool search --onlyvisible --pid "$pid" --name '^Zarvo1$' 2>/dev/null | head -n 1) || true
     [ -n "$id" ] && { echo "$id"; return 0; }
     kill -0 "$pid" 2>/dev/null || return 1
@@ -76,21 +77,17 @@ window_size() {
   xwininfo -id "$1" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}'
 }
 
-# differing A B: the number of pixels that differ between two pictures of the same size.
-differing() {
-  compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'
-}
-
 # status_field PID FIELD: a field of /proc/PID/status (VmRSS, voluntary_ctxt_switches, ...), number only.
 status_field() { awk -v f="$2:" '$1 == f {print $2}' "/proc/$1/status"; }
 
-# The program under test: $program writes its errors to $work/stderr.
+# now_ms: the clock, in milliseconds.
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
-# wait_for SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds, for at most SECONDS; returns 1
-# when it never did. What the tests wait on instead of a fixed sleep: a condition, with a bound.
-wait_for() {
-  local deadline=$(($(now_ms) + $1 * 1000))
+# wait_until SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds, for at most SECONDS (a
+# fraction allowed); returns 1 when it never did. What the tests wait on instead of a fixed sleep: a
+# condition, with a bound.
+wait_until() {
+  local deadline=$(($(now_ms) + $(awk -v s="$1" 'BEGIN {printf "%d", s * 1000}')))
   shift
   until "$@"; do
     [ "$(now_ms)" -lt "$deadline" ] || return 1
@@ -98,15 +95,60 @@ wait_for() {
   done
 }
 
-# in_event_loop PID: succeeds while process PID sleeps in poll, the wait of both hosts' event loops, as
-# /proc/PID/wchan names the kernel function it sleeps in (the same on every architecture).
+# in_event_loop PID: succeeds while process PID sleeps in its wait for the next tick or event, as
+# /proc/PID/wchan names the kernel function it sleeps in: poll (poll_schedule_timeout, do_sys_poll), the
+# wait of both Linux hosts. Those are names, the same on every architecture, not system-call numbers. A
+# round trip to the X server waits in poll too, but only for an instant: the wait must be seen on two
+# readings 20 ms apart.
 in_event_loop() {
-  local wchan
-  read -r wchan 2>/dev/null <"/proc/$1/wchan" || return 1
-  [[ $wchan == do_sys_poll* || $wchan == poll_schedule_timeout* || $wchan == do_poll* ]]
+  sleeps_waiting "$1" && sleep 0.02 && sleeps_waiting "$1"
+}
+sleeps_waiting() {
+  local where
+  read -r where 2>/dev/null <"/proc/$1/wchan" || return 1
+  [[ ${where%%.*} =~ ^(poll_schedule_timeout|do_sys_poll|do_poll)$ ]]
 }
 
-# Starts the program (with the shell's limits) and waits for its window; sets pid and win.
+# close_window WINDOW: asks the window to close as a window manager does when the user clicks its close
+# button (a WM_DELETE_WINDOW message); there is no window manager here to do it, and no utility here sends
+# that message, so Python does, through Xlib.
+close_window() {
+  python3 - "$1" <<'PY'
+import ctypes, sys
+x11 = ctypes.CDLL("libX11.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x11.XInternAtom.restype = ctypes.c_ulong
+x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x11.XFlush.argtypes = [ctypes.c_void_p]
+x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+class Event(ctypes.Union):
+    _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.POINTER(Event)]
+display = x11.XOpenDisplay(None)
+if not display:
+    sys.exit("cannot open the display")
+event = Event()
+event.xclient.type = 33  # ClientMessage
+event.xclient.window = int(sys.argv[1])
+event.xclient.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+event.xclient.format = 32
+event.xclient.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+x11.XSendEvent(display, event.xclient.window, 0, 0, ctypes.byref(event))
+x11.XFlush(display)
+x11.XCloseDisplay(display)
+PY
+}
+
+# start_program: starts the program under test, $program (with the shell's limits), its errors going to
+# $work/stderr, and waits for its window; sets pid and win.
 start_program() {
   "$program" 2>"$work/stderr" &
   pid=$!

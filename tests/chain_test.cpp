@@ -1,8 +1,8 @@
 // The chain: reset, the tick's passes, edges, the drifts, and the mouse and key actions.
+#include "core/framebuffer.hpp"
 #include "core/frm.hpp"
 #include "recording_surface.hpp"
 #include "scripted_random.hpp"
-#include "core/framebuffer.hpp"
 
 #include <gtest/gtest.h>
 

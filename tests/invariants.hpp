@@ -3,8 +3,8 @@
 // a description of the first broken invariant, or an empty text when all hold.
 #pragma once
 
-#include "core/frm.hpp"
 #include "core/framebuffer.hpp"
+#include "core/frm.hpp"
 
 #include <cmath>
 #include <cstddef>

@@ -1,6 +1,6 @@
 // The painter and the hexadecimal decoder, against a literal text-route reference.
-#include "core/paint.hpp"
 #include "core/framebuffer.hpp"
+#include "core/paint.hpp"
 
 #include <gtest/gtest.h>
 

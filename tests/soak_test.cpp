@@ -1,9 +1,9 @@
 // One hour of animation on an in-memory picture: 72,000 ticks, a click every 100 and a resize every 1,000,
 // with every invariant checked after every event.
-#include "core/frm.hpp"
-#include "invariants.hpp"
 #include "core/framebuffer.hpp"
+#include "core/frm.hpp"
 #include "core/runtime.hpp"
+#include "invariants.hpp"
 
 #include <gtest/gtest.h>
 

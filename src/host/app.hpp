@@ -2,10 +2,10 @@
 // one call per platform event. A host translates its events into these calls and presents the damage.
 #pragma once
 
-#include "core/frm.hpp"
 #include "core/framebuffer.hpp"
-#include "host/tick_schedule.hpp"
+#include "core/frm.hpp"
 #include "core/runtime.hpp"
+#include "host/tick_schedule.hpp"
 
 #include <cstdint>
 

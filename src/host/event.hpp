@@ -10,14 +10,14 @@ namespace zarvo {
 
 struct HostEvent {
     enum class Kind {
-        none,       // nothing for the program: key releases, mouse moves, the wheel and the rest
-        quit,       // the window was closed
-        resized,    // the client area measures width x height now; minimised: the window is an icon
-        exposed,    // the window's pixels need showing again (uncovered, restored, shown)
-        visibility, // visible: whether anyone can see the window now (not minimised, unmapped or covered)
-        tick,       // the timer: the tick runs if it is due
-        mouseDown,  // button, modifiers, x, y
-        keyDown     // keyCode, modifiers
+        none,        // nothing for the program: key releases, mouse moves, the wheel and the rest
+        quit,        // the window was closed
+        resized,     // the client area measures width x height now; minimised: the window is an icon
+        exposed,     // the window's pixels need showing again (uncovered, restored, shown)
+        visibility,  // visible: whether anyone can see the window now (not minimised, unmapped or covered)
+        tick,        // the timer: the tick runs if it is due
+        mouseDown,   // button, modifiers, x, y
+        keyDown      // keyCode, modifiers
     };
     Kind kind = Kind::none;
     PointerButton button = PointerButton::other;

@@ -22,7 +22,8 @@ inline ClientSize initialClientSize(double scale)
     if (!(scale > 0.0) || !std::isfinite(scale)) {
         scale = 1.0;
     }
-    return {static_cast<int>(std::lround(kInitialWidth * scale)), static_cast<int>(std::lround(kInitialHeight * scale))};
+    return {static_cast<int>(std::lround(kInitialWidth * scale)),
+            static_cast<int>(std::lround(kInitialHeight * scale))};
 }
 
 class WindowSizing {

@@ -17,10 +17,10 @@
 // Once the draw part is used up, draws come from the program's generator. A reseed never uses the time of
 // day, so a run replays exactly. So that no input runs for long, a run ends early once its resizes and right
 // clicks have filled more than 2^26 pixels in all (four of the largest pictures).
-#include "core/frm.hpp"
-#include "invariants.hpp"
 #include "core/framebuffer.hpp"
+#include "core/frm.hpp"
 #include "core/runtime.hpp"
+#include "invariants.hpp"
 
 #include <algorithm>
 #include <bit>
