@@ -217,12 +217,13 @@ web_site() {
   rm -f "$log"
 }
 
-# serve_site DIR: serves DIR on 127.0.0.1 on a free port in the background. Sets SITE_URL to its address and
-# SITE_PID to the server's process (stop it with kill "$SITE_PID").
+# serve_site DIR [LOG]: serves DIR on 127.0.0.1 on a free port in the background, writing each request to
+# LOG when given. Sets SITE_URL to its address and SITE_PID to the server's process (stop it with
+# kill "$SITE_PID").
 serve_site() {
   local out
   out=$(mktemp)
-  python3 scripts/serve-site.py "$1" >"$out" 2>&1 &
+  python3 scripts/serve-site.py "$1" ${2:+--log "$2"} >"$out" 2>&1 &
   SITE_PID=$!
   SITE_URL=
   local i

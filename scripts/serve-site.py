@@ -18,15 +18,22 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         self.send_header("Cache-Control", "no-store")
         super().end_headers()
 
-    def log_message(self, format, *args):  # quiet: the address is all a user needs
-        pass
+    log = None  # where requests are written, one line each (--log); none by default: the address is all a user needs
+
+    def log_message(self, format, *args):
+        if self.log is not None:
+            print(f'{self.address_string()} - - [{self.log_date_time_string()}] {format % args}', file=self.log,
+                  flush=True)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("folder", help="the folder to serve")
     parser.add_argument("--port", type=int, default=0, help="the port (default: a free one)")
+    parser.add_argument("--log", help="a file to write each request to, as the line a web server logs")
     args = parser.parse_args()
+    if args.log:
+        Handler.log = open(args.log, "a", encoding="utf-8")  # pylint: disable=consider-using-with
     server = http.server.ThreadingHTTPServer(
         ("127.0.0.1", args.port), functools.partial(Handler, directory=args.folder))
     print(f"http://127.0.0.1:{server.server_address[1]}/", flush=True)
