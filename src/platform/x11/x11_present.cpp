@@ -2,7 +2,6 @@
 #include "platform/x11/x11_present.hpp"
 
 #include "core/runtime.hpp"
-#include "platform/x11/x11_wire.hpp"
 
 #include <sys/mman.h>
 #include <sys/shm.h>
