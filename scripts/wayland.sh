@@ -96,17 +96,23 @@ find_client_area() {
 }
 
 # await_client_area SECONDS: waits for the program's window to show in weston's output; sets area (and
-# area_w, area_h, area_x, area_y) and returns 0, or returns 1 when none showed in time.
+# area_w, area_h, area_x, area_y) and returns 0, or returns 1 when none showed in time. With look_file set
+# to a file, the output as that look saw it is kept there, and look_ms says when it was taken.
 await_client_area() {
-  local deadline=$(($(now_ms) + $1 * 1000)) shot
+  local deadline=$(($(now_ms) + $1 * 1000)) shot taken
   shot=$(mktemp --suffix=.png)
   area=
   while [ "$(now_ms)" -lt "$deadline" ]; do
+    taken=$(now_ms)
     output_shot "$shot"
     area=$(find_client_area "$shot")
     [ -n "$area" ] && break
     sleep 0.1
   done
+  if [ -n "${look_file:-}" ]; then
+    mv -f "$shot" "$look_file"
+    look_ms=$taken
+  fi
   rm -f "$shot"
   [ -n "$area" ] || return 1
   [[ $area =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]]
