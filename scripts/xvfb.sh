@@ -105,7 +105,8 @@ in_event_loop() {
 }
 sleeps_waiting() {
   local where
-  read -r where 2>/dev/null <"/proc/$1/wchan" || return 1
+  # The file ends without a newline, so read would report a failure for the name it did read.
+  where=$(cat "/proc/$1/wchan" 2>/dev/null) || return 1
   [[ ${where%%.*} =~ ^(poll_schedule_timeout|do_sys_poll|do_poll)$ ]]
 }
 
