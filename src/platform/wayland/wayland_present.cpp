@@ -219,6 +219,7 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
         for (int y = r.y; y < r.y + r.h; ++y) {
             const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(y) * width_ + r.x;
             std::memcpy(b->pixels + offset, from + offset, static_cast<std::size_t>(r.w) * kWordBytes);
+            toShmOrder({b->pixels + offset, static_cast<std::size_t>(r.w)});
         }
     }
     b->stale.clear();

@@ -139,6 +139,7 @@ void WindowFrame::draw(int first, int end)
         const std::size_t count = devicePixels(r);
         auto* pixels = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(map) + offset);
         drawPiece({pixels, count}, geometry_, which, look_, caption_);
+        toShmOrder({pixels, count});
         wl_buffer* buffer = wl_shm_pool_create_buffer(pool, static_cast<std::int32_t>(offset), r.w * scale, r.h * scale,
                                                       r.w * scale * kWordBytes, WL_SHM_FORMAT_ARGB8888);
         ++drawing->alive;

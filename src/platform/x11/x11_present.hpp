@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace zarvo::x11 {
@@ -18,10 +19,15 @@ namespace zarvo::x11 {
 template <class T>
 using Owned = std::unique_ptr<T, decltype(&std::free)>;
 
+// Puts the words in the X server's image byte order (least significant byte first or last), swapping each
+// word's bytes where that is not this machine's order.
+void toImageOrder(std::span<std::uint32_t> words, bool lsbFirst);
+
 class X11Present final : public PresentSink, public PixelStore {
 public:
-    // A run-time error where the screen is not TrueColor of red 0xFF0000, green 0xFF00, blue 0xFF in this
-    // machine's byte order: the picture's words go to it as they are.
+    // A run-time error where the screen is not TrueColor of red 0xFF0000, green 0xFF00, blue 0xFF. A server
+    // whose image byte order is this machine's takes the picture's words as they are, from shared memory;
+    // another gets them swapped, in plain images (it would read shared memory as it is).
     X11Present(xcb_connection_t* connection, xcb_window_t window, const xcb_screen_t& screen);
 
     void present(const Framebuffer& picture, std::span<const Rect> regions) override;
@@ -42,6 +48,7 @@ private:
     xcb_connection_t* c_;
     xcb_window_t window_;
     std::uint8_t depth_;
+    bool lsbFirst_;  // the server's image byte order
     xcb_gcontext_t gc_;
     Sharing sharing_ = Sharing::none;
     std::vector<Image> images_;
