@@ -12,6 +12,7 @@
 #include "host/window_sizing.hpp"
 
 #include <chrono>
+#include <cstdint>
 #include <vector>
 
 namespace zarvo {
@@ -31,7 +32,7 @@ public:
 
     // The window is on the screen now with a client area of width x height: the chain's first reset, all
     // of the picture to the sink, and then the schedule starts, its first tick one interval after now.
-    void shown(PresentSink& sink, int width, int height, bool minimised, TimePoint now);
+    void shown(PresentSink& sink, int width, int height, TimePoint now);
     bool isShown() const { return shown_; }
 
     // One event. Size reports before the first show, ticks before it and every event once the program is
@@ -46,6 +47,12 @@ public:
 
     // Whether anyone can see the window, as the host last reported it (a visibility event).
     bool hidden() const { return hidden_; }
+    // How many ticks have run since the first show: a host learns how many a call ran from the difference.
+    std::uint64_t ticks() const { return ticks_; }
+
+    // The picture as the logic has it, and the colour it clears to from now on (the colour scheme's).
+    const Framebuffer& picture() const { return app_.picture; }
+    void setBackground(Colour background) { app_.picture.setBackground(background); }
 
     // Brings the window up to date: hands the sink the regions that changed, or the whole picture after a
     // size report, an exposure or the window coming back into view; nothing when nothing changed, the
@@ -65,6 +72,7 @@ private:
     bool shown_ = false;
     bool ending_ = false;
     bool hidden_ = false;
+    std::uint64_t ticks_ = 0;
     bool showAll_ = false;       // the whole picture must reach the window (a reset, an exposure)
     std::vector<Rect> regions_;  // the regions of the last present, kept to reuse its storage
 };
