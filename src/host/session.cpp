@@ -54,7 +54,7 @@ void Session::tick(TimePoint now)
         return;
     }
     TickSchedule& schedule = app_.schedule;
-    if (!hidden_ || schedule.stalled(now)) {
+    if (!hidden_ || now - hiddenWake() > kStall) {
         ticks_ += app_.tickIfDue(now) ? 1U : 0U;  // one tick a wake; after a stall, one late tick, afresh
         return;
     }
@@ -87,7 +87,7 @@ int Session::millisecondsToNextTick(TimePoint now) const
 {
     TickSchedule::Duration left = app_.schedule.untilNext(now);
     if (hidden_ && shown_) {
-        // Nobody sees the window: one wake a second, which runs the ticks that fell due meanwhile.
+        // Nobody sees the window: one wake a minute, which runs the ticks that fell due meanwhile.
         left += kHiddenWake - app_.schedule.interval();
     }
     return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());

@@ -1,9 +1,9 @@
 // The policy every host follows, in one place: the order of the start (first show, then the first reset,
 // then the tick schedule), what each event does, which parts of the picture reach the window (the damage,
 // or all of it after a size report or an exposure), and how long to wait for the next tick: 50 ms while the
-// window can be seen, about a second while it cannot, each wake then running the ticks that fell due, so
-// nothing is lost and a hidden window costs almost nothing. A host translates
-// its platform's events into HostEvent, calls handle and present, and writes a PresentSink.
+// window can be seen, about a minute while it cannot, each wake then running the ticks that fell due, so
+// nothing is lost and a hidden window costs almost nothing. A host translates its platform's events into
+// HostEvent, calls handle and present, and writes a PresentSink.
 #pragma once
 
 #include "host/app.hpp"
@@ -21,7 +21,11 @@ class Session {
 public:
     using TimePoint = TickSchedule::TimePoint;
     // How often a hidden window's host wakes to run the ticks that fell due.
-    static constexpr TickSchedule::Duration kHiddenWake = std::chrono::seconds(1);
+    static constexpr TickSchedule::Duration kHiddenWake = std::chrono::minutes(1);
+    // A hidden window's wake that comes this much later than the one its host asked for is a stall (the
+    // machine was suspended, the process stopped): one late tick runs, not a burst of every tick since. The
+    // margin is a whole hidden wait, as a browser may hold a hidden page's timer until its next minute.
+    static constexpr TickSchedule::Duration kStall = std::chrono::minutes(1);
 
     explicit Session(Colour background = 0) : app_(background) {}
     Session(const Session&) = delete;
@@ -40,7 +44,8 @@ public:
     // Returns false when the program is to end: the window was closed, or Escape.
     [[nodiscard]] bool handle(const HostEvent& event, TimePoint now);
     // The timer: the tick runs if it is due (and the window has been shown); while the window is hidden,
-    // every tick that fell due since the last wake runs, unless the wake is a stall (one late tick then).
+    // every tick that fell due since the last wake runs, each at its own deadline, unless the wake is a stall
+    // (one late tick then, and the schedule starts afresh).
     void tick(TimePoint now);
     // The program is ending (a quit or Escape was handled): the logic handles no further event.
     bool ending() const { return ending_; }
@@ -60,13 +65,16 @@ public:
     void present(PresentSink& sink);
 
     // Whole milliseconds until the host is to wake for the next tick, rounded up so a wait of that long never
-    // ends before it: the next deadline, or while the window is hidden, a second's worth of ticks later.
+    // ends before it: the next deadline, or while the window is hidden, a minute's worth of ticks later.
     int millisecondsToNextTick(TimePoint now) const;
 
     App& app() { return app_; }
     const App& app() const { return app_; }
 
 private:
+    // The wake a hidden window's host was asked for: a minute's worth of ticks after the next deadline.
+    TimePoint hiddenWake() const { return app_.schedule.next() + (kHiddenWake - app_.schedule.interval()); }
+
     App app_;
     WindowSizing sizing_;
     bool shown_ = false;

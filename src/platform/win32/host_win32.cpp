@@ -1,5 +1,5 @@
 // The Windows host: the window "Zarvo1" with a client area of 503 x 380 at 96 dpi (scaled to the system's
-// dots per inch), the picture shown from a DIB section, the timer (50 ms, once a second while minimised),
+// dots per inch), the picture shown from a DIB section, the timer (50 ms, once a minute while minimised),
 // and window messages handed to the shared layer through their translation.
 #include <windows.h>
 
@@ -138,7 +138,7 @@ zarvo::Colour schemeBackground()
 }
 
 // The timer is re-armed after every tick for the time left before the next wake: the schedule keeps the
-// deadlines, so a late message costs no tick in the long run, and a minimised window wakes once a second.
+// deadlines, so a late message costs no tick in the long run, and a minimised window wakes once a minute.
 void armTimer(const Host& host, HWND hwnd)
 {
     const int left = host.session.millisecondsToNextTick(Clock::now());
