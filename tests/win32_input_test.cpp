@@ -73,7 +73,6 @@ TEST(Win32Input, SizeReportsAndMinimising)
     EXPECT_EQ(out.events[1].kind, HostEvent::Kind::resized);
     EXPECT_EQ(out.events[1].width, 503);
     EXPECT_EQ(out.events[1].height, 380);
-    EXPECT_FALSE(out.events[1].minimised);
     out = translate(kWmSize, kSizeMaximized, words(1920, 1017), {});
     ASSERT_EQ(out.count, 2U);
     EXPECT_TRUE(out.events[0].visible);

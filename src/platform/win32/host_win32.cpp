@@ -1,5 +1,5 @@
 // The Windows host: the window "Zarvo1" with a client area of 503 x 380 at 96 dpi (scaled to the system's
-// dots per inch), the picture shown from a DIB section, the timer (50 ms, once a second while minimised),
+// dots per inch), the picture shown from a DIB section, the timer (50 ms, once a minute while minimised),
 // and window messages handed to the shared layer through their translation.
 #include <windows.h>
 
@@ -138,7 +138,7 @@ zarvo::Colour schemeBackground()
 }
 
 // The timer is re-armed after every tick for the time left before the next wake: the schedule keeps the
-// deadlines, so a late message costs no tick in the long run, and a minimised window wakes once a second.
+// deadlines, so a late message costs no tick in the long run, and a minimised window wakes once a minute.
 void armTimer(const Host& host, HWND hwnd)
 {
     const int left = host.session.millisecondsToNextTick(Clock::now());
@@ -182,7 +182,7 @@ bool handle(Host& host, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
         EndPaint(hwnd, &ps);
         return true;
     }
-    case WM_SYSCOLORCHANGE: host.session.app().picture.setBackground(schemeBackground()); return false;
+    case WM_SYSCOLORCHANGE: host.session.setBackground(schemeBackground()); return false;
     case WM_DESTROY:
         KillTimer(hwnd, win::kTickTimer);
         host.sink.release();
@@ -293,10 +293,14 @@ int run(HINSTANCE instance, int show)
     // The first show, then the chain's first reset for the size the window shows, then the timer.
     try {
         ShowWindow(hwnd, show);
+        // A window started minimised is out of sight from the first, as it is once minimised later.
+        zarvo::HostEvent seen;
+        seen.kind = zarvo::HostEvent::Kind::visibility;
+        seen.visible = IsIconic(hwnd) == FALSE;
+        (void)host->session.handle(seen, Clock::now());
         RECT client{};
         GetClientRect(hwnd, &client);
-        host->session.shown(host->sink, client.right - client.left, client.bottom - client.top, IsIconic(hwnd) != FALSE,
-                            Clock::now());
+        host->session.shown(host->sink, client.right - client.left, client.bottom - client.top, Clock::now());
         armTimer(*host, hwnd);
         UpdateWindow(hwnd);
     } catch (...) {
