@@ -1,6 +1,6 @@
-// The Windows host: the window "Zarvo1" with a client area of 503 x 380 at 96 dpi (scaled to the system's
-// dots per inch), the picture shown from a DIB section, the timer (50 ms, once a second while minimised),
-// and window messages handed to the shared layer through their translation.
+// The Windows host: the window "Zarvo1" with a client area of 503 x 380 at 96 dpi (scaled to its display's
+// dots per inch, and again when they change), the picture shown from a DIB section, the timer (50 ms, once a second
+// while minimised), and window messages handed to the shared layer through their translation.
 #include <windows.h>
 
 #include "platform/win32/host_win32.hpp"
@@ -9,10 +9,12 @@
 #include "host/session.hpp"
 #include "platform/win32/input_win32.hpp"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,6 +32,11 @@ static_assert(win::kWmSize == WM_SIZE && win::kWmTimer == WM_TIMER && win::kWmKe
 static_assert(win::kSizeRestored == SIZE_RESTORED && win::kSizeMinimized == SIZE_MINIMIZED &&
               win::kSizeMaximized == SIZE_MAXIMIZED && win::kSizeMaxShow == SIZE_MAXSHOW &&
               win::kSizeMaxHide == SIZE_MAXHIDE);
+static_assert(win::kWmDpiChanged == WM_DPICHANGED && sizeof(win::ScreenRect) == sizeof(RECT) &&
+              offsetof(RECT, left) == offsetof(win::ScreenRect, left) &&
+              offsetof(RECT, top) == offsetof(win::ScreenRect, top) &&
+              offsetof(RECT, right) == offsetof(win::ScreenRect, right) &&
+              offsetof(RECT, bottom) == offsetof(win::ScreenRect, bottom));
 static_assert(win::kMkShift == MK_SHIFT && win::kMkControl == MK_CONTROL && win::kVkShift == VK_SHIFT &&
               win::kVkControl == VK_CONTROL && win::kVkMenu == VK_MENU);
 
@@ -159,6 +166,51 @@ int systemDpi()
     return dpi > 0 ? dpi : 96;
 }
 
+// What Windows offers for a window's own display from 10 (1607) on, looked up in user32 when the program
+// starts, so that it still runs on the systems before, which give every window the system's dots per inch.
+struct PerMonitorDpi {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    DpiForWindow dpiForWindow = nullptr;
+    AdjustForDpi adjustForDpi = nullptr;
+};
+const PerMonitorDpi& perMonitorDpi()
+{
+    static const PerMonitorDpi found = [] {
+        PerMonitorDpi f;
+        if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
+            // Through the generic function type, the one a cast from FARPROC is made through.
+            using Generic = void (*)();
+            f.dpiForWindow = reinterpret_cast<PerMonitorDpi::DpiForWindow>(
+                reinterpret_cast<Generic>(GetProcAddress(user32, "GetDpiForWindow")));
+            f.adjustForDpi = reinterpret_cast<PerMonitorDpi::AdjustForDpi>(
+                reinterpret_cast<Generic>(GetProcAddress(user32, "AdjustWindowRectExForDpi")));
+        }
+        return f;
+    }();
+    return found;
+}
+
+// The dots per inch of the display the window is on.
+int windowDpi(HWND hwnd)
+{
+    const PerMonitorDpi& pm = perMonitorDpi();
+    const UINT dpi = pm.dpiForWindow != nullptr ? pm.dpiForWindow(hwnd) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : systemDpi();
+}
+
+// The outer size of a window of the given style whose client area is 503 x 380 at 96 dpi, at dpi.
+SIZE outerSize(DWORD style, int dpi)
+{
+    const zarvo::ClientSize wanted = zarvo::initialClientSize(dpi / 96.0);
+    RECT frame{0, 0, wanted.width, wanted.height};
+    const PerMonitorDpi& pm = perMonitorDpi();
+    if (pm.adjustForDpi == nullptr || pm.adjustForDpi(&frame, style, FALSE, 0, static_cast<UINT>(dpi)) == FALSE) {
+        AdjustWindowRectEx(&frame, style, FALSE, 0);
+    }
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 win::HeldKeys heldKeys()
 {
     return {GetKeyState(win::kVkShift) < 0, GetKeyState(win::kVkControl) < 0, GetKeyState(win::kVkMenu) < 0};
@@ -183,6 +235,13 @@ bool handle(Host& host, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
         return true;
     }
     case WM_SYSCOLORCHANGE: host.session.app().picture.setBackground(schemeBackground()); return false;
+    case WM_DPICHANGED:
+        // The window moved to a display of another scale, or the scale changed: it takes the rectangle
+        // Windows suggests, and the size report that follows is a resize like any other.
+        if (const std::optional<win::Placement> place = win::dpiPlacement(msg, wp, lp)) {
+            SetWindowPos(hwnd, nullptr, place->x, place->y, place->width, place->height, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        return true;
     case WM_DESTROY:
         KillTimer(hwnd, win::kTickTimer);
         host.sink.release();
@@ -275,18 +334,20 @@ int run(HINSTANCE instance, int show)
         zarvo::raiseRuntimeError("the window class cannot be registered");
     }
 
-    // The window's outer size for a client area of 503 x 380 at 96 dpi, scaled to the system's dots per inch
-    // (the program declares itself aware of them, so Windows does not stretch its pixels).
+    // The window's outer size for a client area of 503 x 380 at 96 dpi, scaled to the dots per inch of its
+    // display (the program declares itself aware of each display's, so Windows does not stretch its pixels).
+    // Where it lands is known once it exists: laid out for the system's, then for its own display's.
     constexpr DWORD style = WS_OVERLAPPEDWINDOW;
-    const zarvo::ClientSize wanted = zarvo::initialClientSize(systemDpi() / 96.0);
-    RECT frame{0, 0, wanted.width, wanted.height};
-    AdjustWindowRectEx(&frame, style, FALSE, 0);
+    const SIZE outer = outerSize(style, systemDpi());
     const std::wstring caption = widen(zarvo::kCaption);
-    HWND hwnd =
-        CreateWindowExW(0, kClassName, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                        frame.bottom - frame.top, nullptr, nullptr, instance, host.get());
+    HWND hwnd = CreateWindowExW(0, kClassName, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, outer.cx, outer.cy,
+                                nullptr, nullptr, instance, host.get());
     if (hwnd == nullptr) {
         zarvo::raiseRuntimeError("the window cannot be created");
+    }
+    const SIZE own = outerSize(style, windowDpi(hwnd));
+    if (own.cx != outer.cx || own.cy != outer.cy) {
+        SetWindowPos(hwnd, nullptr, 0, 0, own.cx, own.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     // From here on a failure is a run-time error like any other: it ends the program through the window.

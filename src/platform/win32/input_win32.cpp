@@ -1,6 +1,8 @@
 // The Windows host's translation of window messages into the shared layer's events.
 #include "platform/win32/input_win32.hpp"
 
+#include <limits>
+
 namespace zarvo::win32 {
 namespace {
 
@@ -77,6 +79,23 @@ Translation translate(std::uint32_t message, std::uintptr_t wParam, std::intptr_
     }
     out.count = in.kind == HostEvent::Kind::none ? 0 : 1;
     return out;
+}
+
+std::optional<Placement> dpiPlacement(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    if (message != kWmDpiChanged || lParam == 0) {
+        return std::nullopt;
+    }
+    const auto* r = reinterpret_cast<const ScreenRect*>(lParam);  // NOLINT(performance-no-int-to-ptr)
+    const std::int64_t width = std::int64_t{r->right} - r->left;
+    const std::int64_t height = std::int64_t{r->bottom} - r->top;
+    if (width <= 0 || height <= 0 || width > std::numeric_limits<int>::max() ||
+        height > std::numeric_limits<int>::max()) {
+        return std::nullopt;
+    }
+    // The dots per inch across (the low word); Windows gives the same value in both.
+    return Placement{lowWord(static_cast<std::intptr_t>(wParam)), r->left, r->top, static_cast<int>(width),
+                     static_cast<int>(height)};
 }
 
 }  // namespace zarvo::win32
