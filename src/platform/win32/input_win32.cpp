@@ -98,4 +98,33 @@ std::optional<Placement> dpiPlacement(std::uint32_t message, std::uintptr_t wPar
                      static_cast<int>(height)};
 }
 
+void SaverWatch::start(int x, int y)
+{
+    known_ = true;
+    x_ = x;
+    y_ = y;
+}
+
+bool SaverWatch::ends(std::uint32_t message, std::intptr_t lParam)
+{
+    switch (message) {
+    case kWmKeyDown:
+    case kWmSysKeyDown:
+    case kWmLButtonDown:
+    case kWmRButtonDown:
+    case kWmMButtonDown:
+    case kWmXButtonDown: return true;
+    case kWmMouseMove: {
+        const auto x = static_cast<int>(signedWord(lowWord(lParam)));
+        const auto y = static_cast<int>(signedWord(highWord(lParam)));
+        if (!known_) {
+            start(x, y);
+            return false;
+        }
+        return x - x_ > kSlack || x_ - x > kSlack || y - y_ > kSlack || y_ - y > kSlack;
+    }
+    default: return false;
+    }
+}
+
 }  // namespace zarvo::win32

@@ -17,6 +17,7 @@ inline constexpr std::uint32_t kWmSize = 0x0005;
 inline constexpr std::uint32_t kWmKeyDown = 0x0100;
 inline constexpr std::uint32_t kWmSysKeyDown = 0x0104;
 inline constexpr std::uint32_t kWmTimer = 0x0113;
+inline constexpr std::uint32_t kWmMouseMove = 0x0200;
 inline constexpr std::uint32_t kWmLButtonDown = 0x0201;
 inline constexpr std::uint32_t kWmRButtonDown = 0x0204;
 inline constexpr std::uint32_t kWmMButtonDown = 0x0207;
@@ -80,5 +81,24 @@ struct Placement {
 // suggested ScreenRect) as the window's new place; nothing for every other message, and for a message
 // without a rectangle or with an empty one. The size report that follows the move is the resize.
 std::optional<Placement> dpiPlacement(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+
+// What ends the screen saver, as every saver ends: a key, a click, or the pointer moving more than a few
+// pixels (kSaverSlack, across or down) from where it was when the saver started; a pointer that merely
+// trembles, or a move reported where it already was, does not.
+class SaverWatch {
+public:
+    static constexpr int kSlack = 4;
+
+    // Where the pointer is, in the window's client coordinates, as the saver starts. Without it the first
+    // move says where the pointer was.
+    void start(int x, int y);
+    // Whether the message (a key, a button or a move with its lParam) ends the saver.
+    bool ends(std::uint32_t message, std::intptr_t lParam);
+
+private:
+    bool known_ = false;
+    int x_ = 0;
+    int y_ = 0;
+};
 
 }  // namespace zarvo::win32
