@@ -1,5 +1,5 @@
 // The Wayland host's parts that need no compositor: which display the window opens on, the translation of
-// buttons, modifier names, keys and configure sizes, the bounded region lists that say what each buffer
+// buttons, modifier names and configure sizes, the bounded region lists that say what each buffer
 // and the compositor still have to receive, and the frame's parts and pixels.
 #include "platform/wayland/frame_look.hpp"
 #include "platform/wayland/input_wayland.hpp"
@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
-#include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <algorithm>
 #include <set>
@@ -85,7 +84,7 @@ TEST(ChooseDisplay, TheReportSaysWhatIsMissing)
               "the Wayland compositor w lacks what a window needs: wl_shm, xdg_wm_base, wl_subcompositor");
 }
 
-TEST(WaylandInput, ButtonsModifierNamesAndKeys)
+TEST(WaylandInput, ButtonsAndModifierNames)
 {
     EXPECT_EQ(pointerButton(BTN_LEFT), PointerButton::left);
     EXPECT_EQ(pointerButton(BTN_RIGHT), PointerButton::right);
@@ -100,12 +99,6 @@ TEST(WaylandInput, ButtonsModifierNamesAndKeys)
     EXPECT_EQ(bits({"Control", "Mod1"}), kCtrl | kAlt);
     EXPECT_EQ(bits({"Shift", "Control", "Mod1"}), kShift | kCtrl | kAlt);
     EXPECT_EQ(bits({"Lock", "Mod2", "Mod4", "Mod5"}), 0);  // Caps Lock, Num Lock, logo, AltGr
-
-    EXPECT_EQ(virtualKey(XKB_KEY_Escape), kEscape);
-    EXPECT_EQ(virtualKey(XKB_KEY_q), 'Q');
-    EXPECT_EQ(virtualKey(XKB_KEY_Q), 'Q');
-    EXPECT_EQ(virtualKey(XKB_KEY_7), '7');
-    EXPECT_EQ(virtualKey(XKB_KEY_F1), 0);
 }
 
 TEST(ConfigureSizing, TheCompositorsSizeWinsAndFloatingComesBackToItsLastSize)

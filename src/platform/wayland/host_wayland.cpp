@@ -8,13 +8,14 @@
 
 #include "host/failure.hpp"
 #include "host/session.hpp"
+#include "platform/linux/linux_host.hpp"
+#include "platform/linux/linux_keys.hpp"
 #include "platform/wayland/frame_look.hpp"
 #include "platform/wayland/input_wayland.hpp"
 #include "platform/wayland/wayland_present.hpp"
 #include "platform/wayland/window_frame.hpp"
 
 #include <linux/input-event-codes.h>
-#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -28,7 +29,6 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -103,6 +103,7 @@ struct Host {
     int scale = 1;                          // device pixels per unit of the desktop, for the picture and frame
     std::unique_ptr<WaylandPresent> sink;
     Session session;
+    lnx::EventWait wait;  // SIGINT and SIGTERM beside the connection
     ConfigureSizing sizing;
 
     // What the compositor's configure events said; applied on the xdg_surface's configure.
@@ -558,7 +559,7 @@ void keyboardKey(void* data, wl_keyboard* /*keyboard*/, std::uint32_t /*serial*/
     constexpr std::uint32_t kEvdevToXkb = 8;  // xkb's key codes are the kernel's plus 8
     HostEvent in;
     in.kind = HostEvent::Kind::keyDown;
-    in.keyCode = virtualKey(xkb_state_key_get_one_sym(host.keys, key + kEvdevToXkb));
+    in.keyCode = lnx::virtualKey(xkb_state_key_get_one_sym(host.keys, key + kEvdevToXkb));
     in.modifiers = host.modifiers;
     deliver(host, in);
 }
@@ -740,8 +741,9 @@ const wl_registry_listener kRegistryListener{global, globalRemoved};
 // ---- the wait ---------------------------------------------------------------------------------------------
 
 // Sends what is queued, then waits on the socket until an event comes or the next tick is due, reads what
-// came and dispatches it: one wake-up per tick while nothing happens.
-void waitAndDispatch(Host& host, int timeoutMs)
+// came and dispatches it: one wake-up per tick while nothing happens. Returns false when SIGINT or SIGTERM
+// came: the program ends.
+bool waitAndDispatch(Host& host, int timeoutMs)
 {
     wl_display* display = host.display;
     while (wl_display_prepare_read(display) != 0) {
@@ -753,18 +755,21 @@ void waitAndDispatch(Host& host, int timeoutMs)
         wl_display_cancel_read(display);
         endOnBrokenConnection(display);
     }
-    pollfd p{wl_display_get_fd(display), POLLIN, 0};
-    const int ready = poll(&p, 1, std::max(timeoutMs, 0));
-    if (ready > 0) {
+    const lnx::EventWait::Wake wake = host.wait.wait(wl_display_get_fd(display), timeoutMs);
+    if (wake == lnx::EventWait::Wake::connection) {
         if (wl_display_read_events(display) < 0) {
             endOnBrokenConnection(display);
         }
     } else {
         wl_display_cancel_read(display);
     }
+    if (wake == lnx::EventWait::Wake::quit) {
+        return false;
+    }
     if (wl_display_dispatch_pending(display) < 0) {
         endOnBrokenConnection(display);
     }
+    return true;
 }
 
 // How long the wait may last: until the next tick, and no longer than until a frame on its way counts as
@@ -839,8 +844,8 @@ int runWindow(Host& host)
     // The first configure says the window may show; it brings the size (503 x 380 unless the compositor
     // says otherwise).
     while (!host.configured) {
-        if (wl_display_dispatch(host.display) < 0) {
-            endOnBrokenConnection(host.display);
+        if (!waitAndDispatch(host, -1)) {
+            return 0;
         }
         raiseIfFailed(host);
         if (host.done) {
@@ -860,7 +865,9 @@ int runWindow(Host& host)
     for (;;) {
         session.tick(Clock::now());
         session.present(*host.sink);
-        waitAndDispatch(host, waitMs(host));
+        if (!waitAndDispatch(host, std::max(waitMs(host), 0))) {
+            return 0;  // SIGINT or SIGTERM
+        }
         raiseIfFailed(host);
         followFrames(host);
         if (host.done) {
@@ -868,7 +875,7 @@ int runWindow(Host& host)
         }
         session.present(*host.sink);
         if (!session.hidden()) {
-            host.sink->presentGathered(session.app().picture);
+            host.sink->presentGathered();
         }
         if (host.commitDue && host.sink->shows(host.width * host.scale, host.height * host.scale)) {
             // The frame changed while the picture did not: the window's commit shows it.
@@ -876,11 +883,6 @@ int runWindow(Host& host)
             host.commitDue = false;
         }
     }
-}
-
-void report(const Failure& failure)
-{
-    std::fprintf(stderr, "zarvo1: %s\n", failure.line().c_str());
 }
 
 }  // namespace
@@ -891,10 +893,10 @@ int run(std::shared_ptr<wl_display> connection)
     host.connection = std::move(connection);
     host.display = host.connection.get();
     if (host.display == nullptr) {
-        std::fprintf(stderr, "zarvo1: no connection to the Wayland compositor\n");
+        lnx::report("no connection to the Wayland compositor");
         return 1;
     }
-    return runReportingFailure([&host] { return runWindow(host); }, [](const Failure& failure) { report(failure); });
+    return lnx::runHost([&host] { return runWindow(host); });
 }
 
 }  // namespace zarvo::wl

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include <linux/input-event-codes.h>
-#include <xkbcommon/xkbcommon-keysyms.h>
 #include <xkbcommon/xkbcommon-names.h>
 
 namespace zarvo::wl {
@@ -22,26 +21,6 @@ PointerButton pointerButton(std::uint32_t code)
 std::int16_t modifiers(const std::function<bool(const char* name)>& active)
 {
     return modifierBits(active(XKB_MOD_NAME_SHIFT), active(XKB_MOD_NAME_CTRL), active(XKB_MOD_NAME_ALT));
-}
-
-std::int16_t virtualKey(std::uint32_t keysym)
-{
-    // Letters and digits: the virtual key code is the uppercase character.
-    if (keysym >= XKB_KEY_a && keysym <= XKB_KEY_z) {
-        return static_cast<std::int16_t>(keysym - XKB_KEY_a + 'A');
-    }
-    if ((keysym >= XKB_KEY_A && keysym <= XKB_KEY_Z) || (keysym >= XKB_KEY_0 && keysym <= XKB_KEY_9)) {
-        return static_cast<std::int16_t>(keysym);
-    }
-    switch (keysym) {
-    case XKB_KEY_Escape: return kEscape;
-    case XKB_KEY_BackSpace: return 0x08;
-    case XKB_KEY_Tab: return 0x09;
-    case XKB_KEY_Return:
-    case XKB_KEY_KP_Enter: return 0x0D;
-    case XKB_KEY_space: return 0x20;
-    default: return 0;
-    }
 }
 
 int surfaceScale(std::span<const int> entered, std::span<const int> all)

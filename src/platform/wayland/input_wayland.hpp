@@ -17,9 +17,6 @@ PointerButton pointerButton(std::uint32_t code);
 // modifier of that name is in effect. Lock keys, AltGr and the logo key play no part.
 std::int16_t modifiers(const std::function<bool(const char* name)>& active);
 
-// A key symbol as the virtual key code the core takes (27 is Escape); 0 for a key without one.
-std::int16_t virtualKey(std::uint32_t keysym);
-
 // The scale of the window's picture (device pixels per unit of the desktop): the largest of the outputs the
 // window is on, so it is crisp on the sharpest of them; before it is on any, the largest of all, where it
 // most likely opens; 1 without outputs. Scales below 1 count as 1.
