@@ -53,7 +53,7 @@ void checkConnection(const Host& host)
     if (xcb_connection_has_error(host.c) != 0) {
         const char* display = std::getenv("DISPLAY");
         lnx::fail(std::string("lost the connection to the display ") + (display != nullptr ? display : "") +
-            " (the X server closed it or stopped)");
+                  " (the X server closed it or stopped)");
     }
 }
 
