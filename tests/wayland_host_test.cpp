@@ -4,6 +4,7 @@
 // and the frame's parts and pixels.
 #include "platform/wayland/frame_look.hpp"
 #include "platform/wayland/input_wayland.hpp"
+#include "platform/wayland/pointer_glue.hpp"
 #include "platform/wayland/wayland_present.hpp"
 #include "platform/wayland/wayland_probe.hpp"
 

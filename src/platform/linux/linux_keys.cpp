@@ -1,7 +1,7 @@
 // The key symbols' table.
 #include "platform/linux/linux_keys.hpp"
 
-#include "core/frm.hpp"
+#include "core/input_codes.hpp"
 
 #include <xkbcommon/xkbcommon-keysyms.h>
 

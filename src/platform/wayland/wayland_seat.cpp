@@ -4,6 +4,7 @@
 #include "core/runtime.hpp"
 #include "platform/linux/linux_keys.hpp"
 #include "platform/wayland/input_wayland.hpp"
+#include "platform/wayland/pointer_glue.hpp"
 #include "platform/wayland/wayland_window.hpp"
 
 #include <sys/mman.h>

@@ -7,6 +7,7 @@
 
 #include "platform/wayland/frame_look.hpp"
 #include "platform/wayland/input_wayland.hpp"
+#include "platform/wayland/pointer_glue.hpp"
 #include "platform/wayland/wayland_globals.hpp"
 #include "platform/wayland/wayland_present.hpp"
 #include "platform/wayland/window_frame.hpp"
