@@ -186,8 +186,8 @@ TEST(FrameGeometry, PartsUnderThePointer)
 TEST(WaylandSeat, APointerEventBelongsToThePictureTheFrameOrNothing)
 {
     std::array<int, 2> surfaces{};  // stand-ins: only their addresses are compared
-    auto* window = reinterpret_cast<wl_surface*>(&surfaces[0]);
-    auto* piece = reinterpret_cast<wl_surface*>(&surfaces[1]);
+    auto* window = reinterpret_cast<wl_surface*>(surfaces.data());
+    auto* piece = reinterpret_cast<wl_surface*>(surfaces.data() + 1);
     EXPECT_EQ(pointerOver(window, window, true), PointerOver::picture);
     EXPECT_EQ(pointerOver(window, window, false), PointerOver::picture);
     EXPECT_EQ(pointerOver(piece, window, true), PointerOver::frame);
