@@ -40,15 +40,6 @@ constexpr std::uint32_t kWmBaseVersion = XDG_TOPLEVEL_STATE_SUSPENDED_SINCE_VERS
 constexpr std::uint32_t kWmBaseVersion = 2;  // the tiled states, and every event of it listened to
 #endif
 
-// Releases a protocol object the host may not have got as far as making.
-template <typename T>
-void release(T* object, void (*destroy)(T*))
-{
-    if (object != nullptr) {
-        destroy(object);
-    }
-}
-
 // The registry and the globals it bound, released after everything made from them.
 struct Registry {
     Registry() = default;

@@ -14,6 +14,15 @@ struct zxdg_decoration_manager_v1;
 
 namespace zarvo::wl {
 
+// Releases a protocol object a part may not have got as far as making.
+template <typename T>
+void release(T* object, void (*destroy)(T*))
+{
+    if (object != nullptr) {
+        destroy(object);
+    }
+}
+
 // The compositor's globals the window needs, bound by the registry (the host's) before the window opens.
 struct Globals {
     wl_compositor* compositor = nullptr;

@@ -177,21 +177,11 @@ Seat::Seat(Relay& relay, const Globals& globals, Window& window)
 
 Seat::~Seat()
 {
-    if (cursorSurface_ != nullptr) {
-        wl_surface_destroy(cursorSurface_);
-    }
-    if (cursorTheme_ != nullptr) {
-        wl_cursor_theme_destroy(cursorTheme_);
-    }
-    if (pointer_ != nullptr) {
-        wl_pointer_destroy(pointer_);
-    }
-    if (keyboard_ != nullptr) {
-        wl_keyboard_destroy(keyboard_);
-    }
-    if (seat_ != nullptr) {
-        wl_seat_destroy(seat_);
-    }
+    release(cursorSurface_, wl_surface_destroy);
+    release(cursorTheme_, wl_cursor_theme_destroy);
+    release(pointer_, wl_pointer_destroy);
+    release(keyboard_, wl_keyboard_destroy);
+    release(seat_, wl_seat_destroy);
     xkb_state_unref(keys_);
     xkb_keymap_unref(keymap_);
     xkb_context_unref(xkb_);
@@ -208,10 +198,8 @@ void Seat::bind(wl_registry* registry, std::uint32_t name, std::uint32_t version
 void Seat::setScale(int scale)
 {
     scale_ = scale;
-    if (cursorTheme_ != nullptr) {
-        wl_cursor_theme_destroy(cursorTheme_);
-        cursorTheme_ = nullptr;
-    }
+    release(cursorTheme_, wl_cursor_theme_destroy);
+    cursorTheme_ = nullptr;
     cursorTried_ = false;
     cursorShown_ = nullptr;
 }

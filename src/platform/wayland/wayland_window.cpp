@@ -25,15 +25,6 @@ constexpr int kMinimumWidth = 3 * kButtonWidth + 64;
 // workspace, in a scratchpad).
 constexpr auto kUnansweredFrame = std::chrono::seconds(1);
 
-// Releases a protocol object the window may not have got as far as making.
-template <typename T>
-void release(T* object, void (*destroy)(T*))
-{
-    if (object != nullptr) {
-        destroy(object);
-    }
-}
-
 }  // namespace
 
 struct WindowEvents {
