@@ -215,7 +215,8 @@ void showFrame(Host& host)
     look.active = host.pending.active;
     look.maximised = host.pending.maximised;
     host.commitDue =
-        host.frame->show({host.width, host.height, host.pending.floating, host.scale}, look) || host.commitDue;
+        host.frame->show({host.width, host.height, host.pending.floating, Scale::whole(host.scale)}, look) ||
+        host.commitDue;
 }
 
 // The client area in device pixels to the shared layer (a change of size or of scale resets the chain).
@@ -820,7 +821,8 @@ int runWindow(Host& host)
     wl_surface_add_listener(host.surface, &kWindowSurfaceListener, &host);
     host.sink = std::make_unique<WaylandPresent>(host.display, host.shm, host.surface);
     host.sink->setScale(host.scale);
-    host.frame = std::make_unique<WindowFrame>(host.compositor, host.subcompositor, host.shm, host.surface, kCaption);
+    host.frame =
+        std::make_unique<WindowFrame>(host.compositor, host.subcompositor, host.shm, nullptr, host.surface, kCaption);
 
     host.xdgSurface = xdg_wm_base_get_xdg_surface(host.wmBase, host.surface);
     xdg_surface_add_listener(host.xdgSurface, &kSurfaceListener, &host);
