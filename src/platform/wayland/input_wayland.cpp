@@ -4,8 +4,9 @@
 #include <algorithm>
 
 #include <linux/input-event-codes.h>
-#include <xkbcommon/xkbcommon-keysyms.h>
+
 #include <xkbcommon/xkbcommon-names.h>
+#include "xdg-shell-client-protocol.h"
 
 namespace zarvo::wl {
 
@@ -24,23 +25,50 @@ std::int16_t modifiers(const std::function<bool(const char* name)>& active)
     return modifierBits(active(XKB_MOD_NAME_SHIFT), active(XKB_MOD_NAME_CTRL), active(XKB_MOD_NAME_ALT));
 }
 
-std::int16_t virtualKey(std::uint32_t keysym)
+PointerOver pointerOver(const wl_surface* under, const wl_surface* window, bool frameShown)
 {
-    // Letters and digits: the virtual key code is the uppercase character.
-    if (keysym >= XKB_KEY_a && keysym <= XKB_KEY_z) {
-        return static_cast<std::int16_t>(keysym - XKB_KEY_a + 'A');
+    if (under != nullptr && under == window) {
+        return PointerOver::picture;
     }
-    if ((keysym >= XKB_KEY_A && keysym <= XKB_KEY_Z) || (keysym >= XKB_KEY_0 && keysym <= XKB_KEY_9)) {
-        return static_cast<std::int16_t>(keysym);
+    return under != nullptr && frameShown ? PointerOver::frame : PointerOver::nothing;
+}
+
+FramePart partUnderPointer(PointerOver over, const FrameGeometry& frame, float x, float y)
+{
+    switch (over) {
+    case PointerOver::picture: return FramePart::picture;
+    case PointerOver::frame: return frame.partAt(static_cast<int>(x), static_cast<int>(y));
+    case PointerOver::nothing: break;
     }
-    switch (keysym) {
-    case XKB_KEY_Escape: return kEscape;
-    case XKB_KEY_BackSpace: return 0x08;
-    case XKB_KEY_Tab: return 0x09;
-    case XKB_KEY_Return:
-    case XKB_KEY_KP_Enter: return 0x0D;
-    case XKB_KEY_space: return 0x20;
-    default: return 0;
+    return FramePart::outside;
+}
+
+HostEvent pictureClick(std::uint32_t code, std::int16_t modifiers, float x, float y, Scale scale)
+{
+    return {.kind = HostEvent::Kind::mouseDown,
+            .button = pointerButton(code),
+            .modifiers = modifiers,
+            .x = static_cast<float>(scale.device(static_cast<double>(x))),
+            .y = static_cast<float>(scale.device(static_cast<double>(y)))};
+}
+
+FrameButton frameButton(std::uint32_t code)
+{
+    return code == BTN_LEFT ? FrameButton::left : (code == BTN_RIGHT ? FrameButton::right : FrameButton::other);
+}
+
+std::uint32_t resizeEdge(FramePart part)
+{
+    switch (part) {
+    case FramePart::resizeTop: return XDG_TOPLEVEL_RESIZE_EDGE_TOP;
+    case FramePart::resizeBottom: return XDG_TOPLEVEL_RESIZE_EDGE_BOTTOM;
+    case FramePart::resizeLeft: return XDG_TOPLEVEL_RESIZE_EDGE_LEFT;
+    case FramePart::resizeRight: return XDG_TOPLEVEL_RESIZE_EDGE_RIGHT;
+    case FramePart::resizeTopLeft: return XDG_TOPLEVEL_RESIZE_EDGE_TOP_LEFT;
+    case FramePart::resizeTopRight: return XDG_TOPLEVEL_RESIZE_EDGE_TOP_RIGHT;
+    case FramePart::resizeBottomLeft: return XDG_TOPLEVEL_RESIZE_EDGE_BOTTOM_LEFT;
+    case FramePart::resizeBottomRight: return XDG_TOPLEVEL_RESIZE_EDGE_BOTTOM_RIGHT;
+    default: return XDG_TOPLEVEL_RESIZE_EDGE_NONE;
     }
 }
 

@@ -3,10 +3,14 @@
 #pragma once
 
 #include "host/event.hpp"
+#include "platform/wayland/wayland_scale.hpp"
+#include "platform/wayland/frame_look.hpp"
 
 #include <cstdint>
 #include <functional>
 #include <span>
+
+struct wl_surface;
 
 namespace zarvo::wl {
 
@@ -17,8 +21,25 @@ PointerButton pointerButton(std::uint32_t code);
 // modifier of that name is in effect. Lock keys, AltGr and the logo key play no part.
 std::int16_t modifiers(const std::function<bool(const char* name)>& active);
 
-// A key symbol as the virtual key code the core takes (27 is Escape); 0 for a key without one.
-std::int16_t virtualKey(std::uint32_t keysym);
+// Which part of the window a pointer event on the surface `under` belongs to: the picture (the window's own
+// surface), the frame (another surface of ours, while the frame is shown) or nothing (none, or the frame
+// hidden).
+enum class PointerOver { nothing, picture, frame };
+PointerOver pointerOver(const wl_surface* under, const wl_surface* window, bool frameShown);
+
+// What lies under the pointer at (x, y), in the client area's coordinates and the desktop's units.
+FramePart partUnderPointer(PointerOver over, const FrameGeometry& frame, float x, float y);
+
+// A press on the picture as the shared layer's click: the pointer comes in the desktop's units, the picture
+// has a pixel per device pixel.
+HostEvent pictureClick(std::uint32_t code, std::int16_t modifiers, float x, float y, Scale scale);
+
+// A wl_pointer button as the frame tells them apart.
+FrameButton frameButton(std::uint32_t code);
+
+// The edge (xdg_toplevel's resize_edge) a drag on that part of the frame resizes the window by; none where
+// the part is no edge.
+std::uint32_t resizeEdge(FramePart part);
 
 // The scale of the window's picture (device pixels per unit of the desktop): the largest of the outputs the
 // window is on, so it is crisp on the sharpest of them; before it is on any, the largest of all, where it
