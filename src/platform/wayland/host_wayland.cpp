@@ -138,10 +138,14 @@ void globalRemoved(void* data, wl_registry* /*registry*/, std::uint32_t name)
 
 const wl_registry_listener kRegistryListener{global, globalRemoved};
 
-// Sends what is queued, then waits on the socket until an event comes or the next tick is due (timeoutMs;
-// no limit when negative), reads what came and dispatches it: one wake-up per tick while nothing happens.
+// Sends what is queued, then waits until the next tick is due (timeoutMs; no limit when negative), reads
+// what came meanwhile and dispatches it. With `watch` an event ends the wait at once: while the window is
+// hidden (it is seen again with the compositor's next event) and until it is shown. Without, the wait lasts
+// until the deadline: every event then waits for the next tick, which acts on a click or a key as soon as
+// an earlier wake-up would have shown it, so the compositor's answers to each picture (the buffers it
+// releases, the frames it has shown) wake the program no more than its ticks do.
 // Returns false when SIGINT or SIGTERM came: the program ends.
-bool waitAndDispatch(Host& host, int timeoutMs)
+bool waitAndDispatch(Host& host, int timeoutMs, bool watch)
 {
     wl_display* display = host.display;
     while (wl_display_prepare_read(display) != 0) {
@@ -153,8 +157,9 @@ bool waitAndDispatch(Host& host, int timeoutMs)
         wl_display_cancel_read(display);
         endOnBrokenConnection(display);
     }
-    const lnx::EventWait::Wake wake = host.wait.wait(wl_display_get_fd(display), timeoutMs);
-    if (wake == lnx::EventWait::Wake::connection) {
+    const lnx::EventWait::Wake wake = host.wait.wait(watch ? wl_display_get_fd(display) : -1, timeoutMs);
+    if (wake == lnx::EventWait::Wake::connection || (!watch && wake == lnx::EventWait::Wake::timeout)) {
+        // Without the watch, whatever came is read now; nothing there is no failure.
         if (wl_display_read_events(display) < 0) {
             endOnBrokenConnection(display);
         }
@@ -189,7 +194,7 @@ int runWindow(Host& host)
     // The first configure says the window may show; it brings the size (503 x 380 unless the compositor
     // says otherwise).
     while (!window.configured()) {
-        if (!waitAndDispatch(host, -1)) {
+        if (!waitAndDispatch(host, -1, true)) {
             return 0;  // SIGINT or SIGTERM
         }
         host.relay.raiseIfFailed();
@@ -211,7 +216,8 @@ int runWindow(Host& host)
         session.tick(Clock::now());
         session.present(window.sink());
         const auto now = Clock::now();
-        if (!waitAndDispatch(host, std::max(window.waitLimitMs(now, session.millisecondsToNextTick(now)), 0))) {
+        const int limit = std::max(window.waitLimitMs(now, session.millisecondsToNextTick(now)), 0);
+        if (!waitAndDispatch(host, limit, session.hidden())) {
             return 0;  // SIGINT or SIGTERM
         }
         host.relay.raiseIfFailed();

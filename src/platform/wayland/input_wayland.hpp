@@ -3,8 +3,8 @@
 #pragma once
 
 #include "host/event.hpp"
-#include "platform/wayland/wayland_scale.hpp"
 #include "platform/wayland/frame_look.hpp"
+#include "platform/wayland/wayland_scale.hpp"
 
 #include <cstdint>
 #include <functional>

@@ -1,9 +1,9 @@
 // The Wayland window: an xdg-shell toplevel whose title bar is the compositor's where it offers server-side
 // decorations and a frame of our own elsewhere, its size and state from the configure events, the picture
 // on its surface at the outputs' scale or, where the compositor takes scales between whole numbers, at the
-// scale it prefers for the window (through a viewport), and whether anyone can see it: not while the compositor reports it
-// suspended or leaves a frame unanswered for a second. The seat reaches it for what lies under the pointer
-// and for what a click on the frame asks of the compositor.
+// scale it prefers for the window (through a viewport), and whether anyone can see it: not while the compositor reports
+// it suspended or leaves a frame unanswered for a second. The seat reaches it for what lies under the pointer and for
+// what a click on the frame asks of the compositor.
 #pragma once
 
 #include "platform/wayland/frame_look.hpp"
@@ -13,8 +13,8 @@
 #include "platform/wayland/window_frame.hpp"
 
 #include <array>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 struct wl_display;
