@@ -205,7 +205,7 @@ int runWindow(Host& host)
     // The outputs' scales came before the configure: the first picture is at the largest of them.
     host.outputs.update();
     Session& session = host.session;
-    session.shown(window.sink(), window.width(), window.height(), false, Clock::now());
+    session.shown(window.sink(), window.width(), window.height(), Clock::now());
 #if defined(__GLIBC__)
     // The start's passing allocations (the keymap's compilation above all) are over: the heap they leave
     // behind goes back to the system.
