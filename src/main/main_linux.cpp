@@ -1,4 +1,5 @@
 // The program's entry on Linux: the Wayland host where a usable compositor is named, otherwise the X11 host.
+#include "platform/linux/linux_host.hpp"
 #include "platform/wayland/host_wayland.hpp"
 #include "platform/wayland/wayland_probe.hpp"
 #include "platform/x11/host_x11.hpp"
@@ -7,7 +8,6 @@
 #include <malloc.h>
 #endif
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -41,6 +41,6 @@ int main()
     case DisplayChoice::Kind::x11: return zarvo::x11::run();
     case DisplayChoice::Kind::none: break;
     }
-    std::fprintf(stderr, "zarvo1: %s\n", choice.message.c_str());
+    zarvo::lnx::report(choice.message);
     return 1;
 }

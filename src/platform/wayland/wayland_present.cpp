@@ -3,16 +3,18 @@
 #include "platform/wayland/wayland_present.hpp"
 
 #include "core/runtime.hpp"
+#include "platform/linux/linux_host.hpp"
 
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include "viewporter-client-protocol.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -68,14 +70,15 @@ void RegionList::add(Rect r)
     rects_.push_back(r);
 }
 
-WaylandPresent::WaylandPresent(wl_display* display, wl_shm* shm, wl_surface* surface)
+WaylandPresent::WaylandPresent(wl_display* display, wl_shm* shm, wl_surface* surface, wp_viewport* viewport)
     : display_(display),
       shm_(shm),
       surface_(surface),
       damageBuffer_(wl_proxy_get_version(reinterpret_cast<wl_proxy*>(surface)) >=
                     WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION),
       buffers_{Buffer{.stale = RegionList(kRegionCapacity)}, Buffer{.stale = RegionList(kRegionCapacity)}},
-      uncommitted_(kRegionCapacity)
+      uncommitted_(kRegionCapacity),
+      viewport_(viewport)
 {}
 
 WaylandPresent::~WaylandPresent()
@@ -195,6 +198,7 @@ std::optional<WaylandPresent::Clock::time_point> WaylandPresent::frameAwaitedSin
 
 void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> regions)
 {
+    picture_ = &picture;
     if (picture.width() != width_ || picture.height() != height_ || map_ == nullptr) {
         allocate(picture.width(), picture.height());
     }
@@ -226,6 +230,11 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
     if (scale_ != committedScale_) {
         wl_surface_set_buffer_scale(surface_, scale_);
         committedScale_ = scale_;
+    }
+    if (viewport_ != nullptr && destination_ != committedDestination_ && destination_.first > 0 &&
+        destination_.second > 0) {
+        wp_viewport_set_destination(viewport_, destination_.first, destination_.second);
+        committedDestination_ = destination_;
     }
     wl_surface_attach(surface_, b->buffer, 0, 0);
     for (const Rect& r : uncommitted_.regions()) {
@@ -264,13 +273,11 @@ void endOnBrokenConnection(wl_display* display)
         const wl_interface* interface = nullptr;
         std::uint32_t id = 0;
         const std::uint32_t code = wl_display_get_protocol_error(display, &interface, &id);
-        std::fprintf(stderr, "zarvo1: the Wayland compositor %s refused a request: error %u on %s\n", name, code,
-                     interface != nullptr ? interface->name : "an unknown object");
-    } else {
-        std::fprintf(stderr, "zarvo1: lost the connection to the Wayland compositor %s (%s)\n", name,
-                     std::strerror(error != 0 ? error : EPIPE));
+        lnx::fail(std::string("the Wayland compositor ") + name + " refused a request: error " + std::to_string(code) +
+                  " on " + (interface != nullptr ? interface->name : "an unknown object"));
     }
-    std::_Exit(1);
+    lnx::fail(std::string("lost the connection to the Wayland compositor ") + name + " (" +
+              std::strerror(error != 0 ? error : EPIPE) + ")");
 }
 
 }  // namespace zarvo::wl
