@@ -1,7 +1,7 @@
 // The Wayland host's parts that need no compositor: which display the window opens on, the translation of
 // buttons, modifier names and configure sizes, the seat's glue (what a pointer event is on and what a button
 // there does), the bounded region lists that say what each buffer and the compositor still have to receive,
-// their byte order, and the frame's parts and pixels.
+// and the frame's parts and pixels.
 #include "platform/wayland/frame_look.hpp"
 #include "platform/wayland/input_wayland.hpp"
 #include "platform/wayland/pointer_glue.hpp"
@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <set>
 #include <string>
 #include <string_view>
@@ -162,16 +161,6 @@ TEST(RegionList, KeepsRegionsUntilFullThenCollapsesToTheirBoundsWithoutGrowing)
 
     list.clear();
     EXPECT_TRUE(list.regions().empty());
-}
-
-// wl_shm's XRGB8888 and ARGB8888 are little-endian words: blue first in memory, on any machine.
-TEST(ShmOrder, BlueComesFirstInMemory)
-{
-    std::array<std::uint32_t, 1> word{0xFFC42B1CU};
-    toShmOrder(word);
-    std::array<std::uint8_t, 4> bytes{};
-    std::memcpy(bytes.data(), word.data(), sizeof word);
-    EXPECT_EQ(bytes, (std::array<std::uint8_t, 4>{0x1C, 0x2B, 0xC4, 0xFF}));
 }
 
 TEST(FrameGeometry, PartsUnderThePointer)

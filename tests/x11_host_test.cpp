@@ -1,14 +1,10 @@
 // The X11 host's parts that need no X server: buttons and keys with their modifiers, the desktop's scale
-// from its resources, the one line an X error becomes, and the picture's bytes in the server's order.
+// from its resources, and the one line an X error becomes.
 #include "host/window_sizing.hpp"
 #include "platform/x11/input_x11.hpp"
-#include "platform/x11/x11_present.hpp"
 
 #include <gtest/gtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
-
-#include <array>
-#include <cstring>
 
 namespace zarvo::x11 {
 namespace {
@@ -73,18 +69,6 @@ TEST(X11Errors, OneLineNamingTheErrorAndTheRequest)
     EXPECT_EQ(errorLine(3, 18, 0), "the X server refused a request: BadWindow, request 18.0");
     EXPECT_EQ(errorLine(17, 1, 0), "the X server refused a request: BadImplementation, request 1.0");
     EXPECT_EQ(errorLine(128, 130, 1), "the X server refused a request: error 128, request 130.1");
-}
-
-// A pixel 0x00RRGGBB in memory as the server reads it, on any machine: blue first for a server that takes the
-// least significant byte first, the pad byte first for one that takes it last.
-TEST(X11Image, WordsGoInTheServersByteOrder)
-{
-    std::array<std::uint32_t, 2> words{0x00C42B1CU, 0x00C42B1CU};
-    toImageOrder(std::span(words).first(1), true);
-    toImageOrder(std::span(words).last(1), false);
-    std::array<std::uint8_t, 8> bytes{};
-    std::memcpy(bytes.data(), words.data(), sizeof words);
-    EXPECT_EQ(bytes, (std::array<std::uint8_t, 8>{0x1C, 0x2B, 0xC4, 0x00, 0x00, 0xC4, 0x2B, 0x1C}));
 }
 
 }  // namespace

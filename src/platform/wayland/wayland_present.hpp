@@ -10,7 +10,6 @@
 #include "host/present_sink.hpp"
 
 #include <array>
-#include <bit>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -50,17 +49,6 @@ private:
 // in one line and ends the process with status 1 at once, as a lost X server does: no destructor runs and
 // nothing more is asked of the compositor.
 [[noreturn]] void endOnBrokenConnection(wl_display* display);
-
-// Puts the words of a wl_shm buffer in its formats' byte order, little-endian whatever this machine's: on a
-// big-endian machine each word's bytes are swapped once written.
-inline void toShmOrder(std::span<std::uint32_t> words)
-{
-    if constexpr (std::endian::native == std::endian::big) {
-        for (std::uint32_t& w : words) {
-            w = __builtin_bswap32(w);
-        }
-    }
-}
 
 // A pool of `bytes` of fresh shared memory (a memfd of that name) for the compositor, mapped here at `map`;
 // raises a runtime error when the system refuses it.

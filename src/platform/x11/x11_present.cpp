@@ -2,6 +2,7 @@
 #include "platform/x11/x11_present.hpp"
 
 #include "core/runtime.hpp"
+#include "platform/linux/byte_order.hpp"
 
 #include <sys/mman.h>
 #include <sys/shm.h>
@@ -21,15 +22,6 @@ constexpr std::size_t kWordBytes = 4;
 constexpr auto u16 = [](int v) { return static_cast<std::uint16_t>(v); };
 
 }  // namespace
-
-void toImageOrder(std::span<std::uint32_t> words, bool lsbFirst)
-{
-    if (lsbFirst != (std::endian::native == std::endian::little)) {
-        for (std::uint32_t& w : words) {
-            w = __builtin_bswap32(w);
-        }
-    }
-}
 
 X11Present::X11Present(xcb_connection_t* connection, xcb_window_t window, const xcb_screen_t& screen)
     : c_(connection),
@@ -97,7 +89,7 @@ void X11Present::putPlain(const Framebuffer& picture, Rect r)
             const std::uint32_t* from = picture.pixels() + static_cast<std::ptrdiff_t>(y + row) * picture.width() + r.x;
             std::copy(from, from + r.w, rows_.begin() + static_cast<std::ptrdiff_t>(row) * r.w);
         }
-        toImageOrder(rows_, lsbFirst_);
+        lnx::toByteOrder(rows_, lsbFirst_);
         xcb_put_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc_, u16(r.w), u16(rows), static_cast<std::int16_t>(r.x),
                       static_cast<std::int16_t>(y), 0, depth_, static_cast<std::uint32_t>(rows_.size() * kWordBytes),
                       reinterpret_cast<const std::uint8_t*>(rows_.data()));

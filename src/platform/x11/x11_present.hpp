@@ -10,7 +10,6 @@
 
 #include <cstdlib>
 #include <memory>
-#include <span>
 #include <vector>
 
 namespace zarvo::x11 {
@@ -18,10 +17,6 @@ namespace zarvo::x11 {
 // What xcb hands over to be freed: replies, events, errors.
 template <class T>
 using Owned = std::unique_ptr<T, decltype(&std::free)>;
-
-// Puts the words in the X server's image byte order (least significant byte first or last), swapping each
-// word's bytes where that is not this machine's order.
-void toImageOrder(std::span<std::uint32_t> words, bool lsbFirst);
 
 class X11Present final : public PresentSink, public PixelStore {
 public:
