@@ -1,6 +1,6 @@
 # Shell helpers for running the program on a real Wayland compositor: weston nested in Xvfb (its x11
 # backend draws its output into an X window, and XTEST input on the outer X server reaches the program
-# through it), or weston's headless backend. Sourced, not run; needs scripts/lib.sh and scripts/xvfb.sh.
+# through it), or weston's headless backend; sway on its x11 backend. Sourced after scripts/e2e.sh.
 
 # The compositor, a cursor theme (without one weston draws the pointer as a black square, which the
 # pictures would take for part of the client area) and the X side.
@@ -137,6 +137,9 @@ start_sway() {
   SWAY_IPC=$(ls "$SWAY_RUNTIME"/sway-ipc.* | head -n 1)
   SWAY_OUTPUT=$(xwininfo -root -children | awk '/"wlroots/ {print $1; exit}')
 }
+
+# on_sway COMMAND...: sends sway a command through its IPC socket (swaymsg), quietly.
+on_sway() { SWAYSOCK=$SWAY_IPC swaymsg "$@" >/dev/null; }
 
 # stop_sway: stops the sway start_sway started, by its process id, and removes its folder.
 stop_sway() {
