@@ -49,6 +49,8 @@ EOF
       # corner lines the two up, and from then on a place on the X screen is the same place in the output
       # (keep the pointer inside the output).
       xdotool mousemove 0 0
+      # Until weston draws its output the window is black all over, which would pass for a client area.
+      wait_until 10 output_drawn || { echo "weston drew no output" >&2; return 1; }
       return 0
     fi
     sleep 0.1
@@ -73,6 +75,15 @@ on_weston() {
 # output_shot FILE: weston's output as the outer X server shows it.
 output_shot() {
   import -silent -window "$WESTON_WINDOW" "png:$1"
+}
+
+# output_drawn: weston's output shows its background (blue), not the black of a window not drawn yet.
+output_drawn() {
+  local shot drawn=
+  shot=$(mktemp --suffix=.png)
+  output_shot "$shot" && drawn=$("$CONVERT" "$shot" -format '%[fx:mean > 0.05]' info: 2>/dev/null)
+  rm -f "$shot"
+  [ "$drawn" = 1 ]
 }
 
 # find_client_area FILE: prints the program's client area in weston's output as WIDTHxHEIGHT+X+Y: the
