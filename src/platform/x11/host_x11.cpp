@@ -260,9 +260,8 @@ const xcb_screen_t& adoptWindow(Host& host, xcb_window_t window, xcb_visualid_t&
     raiseRuntimeError("the window's root is no screen of the display");
 }
 
-// The window (its own, or the one it was given), its picture and the keyboard; then events and ticks until
-// the end.
-int runWindow(Host& host, int screenNumber, const SaverTarget& target)
+// The window (its own, or the one it was given), its picture and, in its own, the keyboard.
+void setUp(Host& host, int screenNumber, const SaverTarget& target)
 {
     xcb_connection_t* c = host.c;
     auto screens = xcb_setup_roots_iterator(xcb_get_setup(c));
@@ -273,21 +272,29 @@ int runWindow(Host& host, int screenNumber, const SaverTarget& target)
         const xcb_screen_t& screen = *screens.data;
         openWindow(host, screen);
         host.sink = std::make_unique<X11Present>(c, host.window, screen, screen.root_visual, screen.root_depth);
+        host.session.app().picture.usePixelStore(host.sink.get());
         xcb_map_window(c, host.window);
         xcb_flush(c);
         loadKeymap(host);  // while the server maps the window
-    } else {
-        xcb_prefetch_extension_data(c, &xcb_shm_id);
-        xcb_visualid_t visual = 0;
-        std::uint8_t depth = 0;
-        const xcb_window_t window = target.kind == SaverTarget::Kind::root ? screens.data->root : target.window;
-        const xcb_screen_t& screen = adoptWindow(host, window, visual, depth);
-        host.sink = std::make_unique<X11Present>(c, host.window, screen, visual, depth);
+        return;
     }
+    xcb_prefetch_extension_data(c, &xcb_shm_id);
+    xcb_visualid_t visual = 0;
+    std::uint8_t depth = 0;
+    const xcb_window_t window = target.kind == SaverTarget::Kind::root ? screens.data->root : target.window;
+    const xcb_screen_t& screen = adoptWindow(host, window, visual, depth);
+    host.sink = std::make_unique<X11Present>(c, host.window, screen, visual, depth);
     host.session.app().picture.usePixelStore(host.sink.get());
-    if (host.adopted && host.mapped) {  // on the screen already: no MapNotify comes
+    if (host.mapped) {  // on the screen already: no MapNotify comes
         host.session.shown(*host.sink, host.size.width, host.size.height, false, Clock::now());
     }
+}
+
+// The window, then events and ticks until the end.
+int runWindow(Host& host, int screenNumber, const SaverTarget& target)
+{
+    xcb_connection_t* c = host.c;
+    setUp(host, screenNumber, target);
 
     const int quitSignals = watchQuitSignals();
     while (!host.done) {
