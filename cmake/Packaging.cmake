@@ -37,8 +37,9 @@ if(EMSCRIPTEN)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(CPACK_PACKAGE_FILE_NAME "zarvo1-${ZARVO1_VERSION_TEXT}-web")
 elseif(WIN32)
-  # The zip: one folder with the executable and README.txt (Windows line ends, so every editor shows it).
-  install(TARGETS zarvo1 RUNTIME DESTINATION .)
+  # The zip: one folder with the program, the screen saver and README.txt (Windows line ends, so every
+  # editor shows it).
+  install(TARGETS zarvo1 zarvo1-saver RUNTIME DESTINATION .)
   configure_file(packaging/README-windows.txt "${PROJECT_BINARY_DIR}/README.txt" @ONLY NEWLINE_STYLE CRLF)
   install(FILES "${PROJECT_BINARY_DIR}/README.txt" DESTINATION .)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)

@@ -8,6 +8,7 @@
 //   await page.click(x, y, { button: 'left' | 'right' | 'middle', shift, ctrl, alt });
 //   await page.key('Escape');
 //   await page.resize(width, height);
+//   await page.hide(); await page.show();   // another tab in front of the page, then the page in front again
 //   await browser.close();
 //
 // Input goes in as the browser's own input events, so the page sees trusted pointer and key events.
@@ -160,6 +161,7 @@ async function launchChromium({ extraArgs = [], binary = 'chromium', scale = 1 }
   await send('Page.enable');
   await send('Runtime.enable');
   const browserPid = child.pid;
+  let cover = null; // the tab in front of the page while it is hidden
 
   const page = {
     send,
@@ -178,6 +180,15 @@ async function launchChromium({ extraArgs = [], binary = 'chromium', scale = 1 }
       const common = { x, y, modifiers, button, clickCount: 1 };
       await send('Input.dispatchMouseEvent', { type: 'mousePressed', buttons: CDP_BUTTONS[button], ...common });
       await send('Input.dispatchMouseEvent', { type: 'mouseReleased', buttons: 0, ...common });
+    },
+    // Hidden behind a blank tab opened in front of it, as a user opens another tab; shown again by closing it.
+    async hide() {
+      if (!cover) ({ targetId: cover } = await wire.call({ method: 'Target.createTarget', params: { url: 'about:blank' } }));
+    },
+    async show() {
+      if (cover) await wire.call({ method: 'Target.closeTarget', params: { targetId: cover } });
+      cover = null;
+      await send('Page.bringToFront');
     },
     async key(name) {
       const codes = { Escape: 27, a: 65 };
@@ -249,6 +260,7 @@ async function launchFirefox({ binary = 'firefox-esr', scale = 1 } = {}) {
   await send('session.new', { capabilities: {} });
   const { contexts } = await send('browsingContext.getTree', {});
   const context = contexts[0].context;
+  let cover = null; // the tab in front of the page while it is hidden
 
   const page = {
     send,
@@ -273,6 +285,14 @@ async function launchFirefox({ binary = 'firefox-esr', scale = 1 } = {}) {
         actions: [{ type: 'key', id: 'keyboard', actions: keys },
           { type: 'pointer', id: 'mouse', parameters: { pointerType: 'mouse' }, actions: pointer }],
       });
+    },
+    async hide() {
+      if (!cover) ({ context: cover } = await send('browsingContext.create', { type: 'tab' }));
+    },
+    async show() {
+      if (cover) await send('browsingContext.close', { context: cover });
+      cover = null;
+      await send('browsingContext.activate', { context });
     },
     async key(name) {
       const value = BIDI_KEYS[name];

@@ -61,6 +61,11 @@ const report = (verdict, name, why = '') => {
   if (verdict) passed++;
   console.log(verdict ? `PASS\t${name}` : `FAIL\t${name}\t${why}`);
 };
+// A case that passed, with its figures.
+const passWith = (name, figures) => {
+  passed++;
+  console.log(`PASS\t${name}\t${figures}`);
+};
 
 // Waits, up to `seconds`, for `expression` to be true in the page; returns whether it became so.
 async function until(page, expression, seconds = 5) {
@@ -108,7 +113,42 @@ async function group(name, f) {
   }
 }
 
+// Behind another tab for 70 s the page wakes once a minute, not once a tick; back in front, every tick that
+// fell due meanwhile has run and the whole picture is on the canvas in the same task: a listener of the
+// check's own, run right after the page's, reads the count of ticks, of wakes, the clock and the canvas
+// against the core's picture at each change. In a browser of its own, so the other groups run meanwhile.
+async function hiddenTab() {
+  const name = 'hidden behind another tab for 70 s: at most 2 wake-ups; back in front every tick that fell due has run and the whole picture shows at once';
+  const own = await launch(kind);
+  try {
+    const page = await open(own, '.');
+    await ticksPass(page, 10);
+    // The window's capturing listener runs before the page's own: the time its handler took is the catch-up's.
+    await page.eval(`(__t.seen = [], addEventListener('visibilitychange', () => { __t.before = performance.now(); }, true),
+      document.addEventListener('visibilitychange', () => __t.seen.push({ hidden: document.hidden, ticks: zarvo1Page.ticks(),
+        wakes: zarvo1Page.wakes(), at: performance.now(), took: performance.now() - __t.before, differ: __t.versusCore().differ })), true)`);
+    await page.hide();
+    if (!(await until(page, '__t.seen.length === 1 && __t.seen[0].hidden', 10))) throw new Error('the page was not hidden');
+    await new Promise((r) => setTimeout(r, 70000));
+    await page.show();
+    if (!(await until(page, '__t.seen.length === 2', 10))) throw new Error('the page was not shown again');
+    const [gone, back] = await page.eval('__t.seen');
+    const wakes = back.wakes - gone.wakes;
+    const ticks = back.ticks - gone.ticks;
+    const due = (back.at - gone.at) / 50;
+    if (back.hidden) report(false, name, 'still hidden');
+    else if (wakes > 2) report(false, name, `${wakes} wake-ups in ${Math.round((back.at - gone.at) / 1000)} s hidden`);
+    else if (Math.abs(ticks - due) > 2) report(false, name, `${ticks} ticks ran for the ${due.toFixed(1)} that fell due`);
+    else if (back.differ !== 0) report(false, name, `back in front, the canvas differs from the core's picture in ${back.differ} pixels`);
+    else passWith(name, `${wakes} wake-ups, ${ticks} ticks caught up in ${back.took.toFixed(1)} ms`);
+  } finally {
+    await own.close();
+  }
+}
+
 const browser = await launch(kind);
+// Started first and awaited last: its 70 s pass while the other groups run.
+const hidden = group('a hidden tab', hiddenTab);
 try {
   await group('the caption and the canvas size', async () => {
     let page = await open(browser, '.');
@@ -253,5 +293,6 @@ try {
     else report(true, name);
   });
 } finally {
+  await hidden;
   await browser.close();
 }

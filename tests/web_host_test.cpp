@@ -78,6 +78,23 @@ TEST(WebHost, RunsTicksUntilEscapeThenStaysStoppedWithItsLine)
     EXPECT_EQ(host.picture().width(), 40) << "the picture stays";
 }
 
+// A tab in the background: the page is told to wait a minute, and back in view the ticks that fell due run
+// and the whole canvas is copied in the same call.
+TEST(WebHost, HiddenItWaitsAMinuteAndSeenAgainCatchesUpAndShowsEverything)
+{
+    Host host;
+    ASSERT_GE(host.start(40, 30), 0);
+    const int wait = host.visibility(false);
+    EXPECT_GE(wait, 59900);
+    EXPECT_LE(wait, 60000);
+    EXPECT_TRUE(host.sink().regions().empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(230));
+    EXPECT_LE(host.visibility(true), 50);
+    EXPECT_GE(host.ticks(), 4U);
+    ASSERT_EQ(host.sink().regions().size(), 1U);
+    EXPECT_EQ(host.sink().regions()[0], (Rect{0, 0, 40, 30}));
+}
+
 TEST(WebHost, AResizeTooLargeForMemoryStopsWithTheOutOfMemoryLine)
 {
     if (sizeof(std::size_t) > 4) {

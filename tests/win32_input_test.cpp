@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 
 namespace zarvo::win32 {
 namespace {
@@ -73,7 +74,6 @@ TEST(Win32Input, SizeReportsAndMinimising)
     EXPECT_EQ(out.events[1].kind, HostEvent::Kind::resized);
     EXPECT_EQ(out.events[1].width, 503);
     EXPECT_EQ(out.events[1].height, 380);
-    EXPECT_FALSE(out.events[1].minimised);
     out = translate(kWmSize, kSizeMaximized, words(1920, 1017), {});
     ASSERT_EQ(out.count, 2U);
     EXPECT_TRUE(out.events[0].visible);
@@ -100,6 +100,31 @@ TEST(Win32Input, TheTickTimerAndTheRest)
     for (const std::uint32_t message : {0x0202U, 0x0205U, 0x0200U, 0x020AU, 0x0101U, 0x0102U, 0x0010U}) {
         EXPECT_EQ(first(message, 0x1B, words(1, 1), {true, true, true}).kind, HostEvent::Kind::none) << message;
     }
+}
+
+// A change of dots per inch moves the window to the rectangle Windows suggests; it is no event of its own.
+TEST(Win32Input, DpiChangeGivesTheSuggestedPlace)
+{
+    constexpr std::uintptr_t kDpi144 = (144U << 16U) | 144U;  // the same value across and down
+    constexpr std::uintptr_t kDpi96 = (96U << 16U) | 96U;
+    const ScreenRect suggested{-1910, 40, -1910 + 771, 40 + 614};  // on a display left of the main one
+    const auto lp = reinterpret_cast<std::intptr_t>(&suggested);
+    const std::optional<Placement> place = dpiPlacement(kWmDpiChanged, kDpi144, lp);
+    ASSERT_TRUE(place.has_value());
+    EXPECT_EQ(place->dpi, 144);
+    EXPECT_EQ(place->x, -1910);
+    EXPECT_EQ(place->y, 40);
+    EXPECT_EQ(place->width, 771);
+    EXPECT_EQ(place->height, 614);
+    EXPECT_EQ(translate(kWmDpiChanged, kDpi144, lp, {}).count, 0U);
+
+    // No rectangle, an empty or inverted one, or another message: nothing to apply.
+    EXPECT_FALSE(dpiPlacement(kWmDpiChanged, kDpi144, 0).has_value());
+    const ScreenRect empty{10, 10, 10, 300};
+    EXPECT_FALSE(dpiPlacement(kWmDpiChanged, kDpi96, reinterpret_cast<std::intptr_t>(&empty)).has_value());
+    const ScreenRect inverted{10, 300, 200, 10};
+    EXPECT_FALSE(dpiPlacement(kWmDpiChanged, kDpi96, reinterpret_cast<std::intptr_t>(&inverted)).has_value());
+    EXPECT_FALSE(dpiPlacement(kWmSize, 0, lp).has_value());
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ struct HostEvent {
     enum class Kind {
         none,        // nothing for the program: key releases, mouse moves, the wheel and the rest
         quit,        // the window was closed
-        resized,     // the client area measures width x height now; minimised: the window is an icon
+        resized,     // the client area measures width x height now
         exposed,     // the window's pixels need showing again (uncovered, restored, shown)
         visibility,  // visible: whether anyone can see the window now (not minimised, unmapped or covered)
         tick,        // the timer: the tick runs if it is due
@@ -27,7 +27,6 @@ struct HostEvent {
     float y = 0.0F;
     int width = 0;
     int height = 0;
-    bool minimised = false;
     bool visible = true;
 };
 

@@ -5,9 +5,9 @@
 
 namespace zarvo {
 
-void Session::shown(PresentSink& sink, int width, int height, bool minimised, TimePoint now)
+void Session::shown(PresentSink& sink, int width, int height, TimePoint now)
 {
-    sizing_.report(app_, width, height, minimised);
+    sizing_.report(app_, width, height);
     shown_ = true;
     showAll_ = true;
     present(sink);
@@ -29,7 +29,7 @@ bool Session::handle(const HostEvent& event, TimePoint now)
         // A reset may give the picture a new size or new contents, and a window whose size was reported may
         // have a new framebuffer even when the size came back to what it was: all of it is shown again.
         if (shown_) {
-            sizing_.report(app_, event.width, event.height, event.minimised);
+            sizing_.report(app_, event.width, event.height);
             showAll_ = true;
         }
         break;
@@ -54,14 +54,15 @@ void Session::tick(TimePoint now)
         return;
     }
     TickSchedule& schedule = app_.schedule;
-    if (!hidden_ || schedule.stalled(now)) {
-        app_.tickIfDue(now);  // one tick a wake; after a stall, one late tick and the schedule starts afresh
+    if (!hidden_ || now - hiddenWake() > kStall) {
+        ticks_ += app_.tickIfDue(now) ? 1U : 0U;  // one tick a wake; after a stall, one late tick, afresh
         return;
     }
     // Nobody sees the window and the host slept on purpose: every tick that fell due runs now, back to back,
     // each at its own deadline, so the chain and the picture are what they would be had it been seen.
     while (schedule.due(now)) {
         app_.tickIfDue(schedule.next());
+        ++ticks_;
     }
 }
 
@@ -86,7 +87,7 @@ int Session::millisecondsToNextTick(TimePoint now) const
 {
     TickSchedule::Duration left = app_.schedule.untilNext(now);
     if (hidden_ && shown_) {
-        // Nobody sees the window: one wake a second, which runs the ticks that fell due meanwhile.
+        // Nobody sees the window: one wake a minute, which runs the ticks that fell due meanwhile.
         left += kHiddenWake - app_.schedule.interval();
     }
     return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());

@@ -1,7 +1,7 @@
 // When the 50 ms timer fires: deadlines on a steady clock, so ticks do not drift while the machine keeps up,
-// and after a stall one late tick runs instead of a burst of catch-up ticks. A wake that comes more than two
-// seconds after the next deadline is a stall (the machine was suspended, say); a host that waits on purpose
-// (its window hidden) wakes well within that and runs the ticks that fell due, each at its own deadline.
+// and a tick run late starts the schedule afresh instead of owing a burst of catch-up ticks. A host that
+// waits on purpose (its window hidden) runs the ticks that fell due meanwhile, each at its own deadline
+// (Session decides which wakes those are).
 #pragma once
 
 #include <chrono>
@@ -13,8 +13,6 @@ public:
     using Clock = std::chrono::steady_clock;
     using Duration = std::chrono::nanoseconds;
     using TimePoint = std::chrono::time_point<Clock, Duration>;
-
-    static constexpr Duration kStall = std::chrono::seconds(2);
 
     explicit TickSchedule(Duration interval = std::chrono::milliseconds(50)) : interval_(interval) {}
 
@@ -34,8 +32,6 @@ public:
     }
     TimePoint next() const { return next_; }
     Duration interval() const { return interval_; }
-    // The wake at now comes so long after the next deadline that the machine must have stalled.
-    bool stalled(TimePoint now) const { return now - next_ > kStall; }
 
 private:
     Duration interval_;

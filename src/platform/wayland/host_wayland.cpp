@@ -850,7 +850,7 @@ int runWindow(Host& host)
     // The outputs' scales came before the configure: the first picture is at the largest of them.
     updateScale(host);
     Session& session = host.session;
-    session.shown(*host.sink, host.width * host.scale, host.height * host.scale, false, Clock::now());
+    session.shown(*host.sink, host.width * host.scale, host.height * host.scale, Clock::now());
 #if defined(__GLIBC__)
     // The start's passing allocations (the keymap's compilation above all) are over: the heap they leave
     // behind goes back to the system.

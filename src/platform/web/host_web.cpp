@@ -92,7 +92,7 @@ int Host::guarded(Step&& step)
 int Host::start(int width, int height)
 {
     return guarded([&] {
-        session_.shown(sink_, width, height, false, Clock::now());
+        session_.shown(sink_, width, height, Clock::now());
         return true;
     });
 }
@@ -117,10 +117,7 @@ int Host::visibility(bool visible)
 int Host::tick()
 {
     return guarded([&] {
-        // Each tick moves the schedule's deadline: that is how a tick that ran is counted.
-        const TickSchedule::TimePoint before = session_.app().schedule.next();
         session_.tick(Clock::now());
-        ticks_ += session_.app().schedule.next() != before ? 1U : 0U;
         return true;
     });
 }

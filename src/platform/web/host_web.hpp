@@ -53,10 +53,10 @@ public:
 
     bool stopped() const { return stopped_; }
     const std::string& message() const { return message_; }
-    // How many ticks have run.
-    std::uint32_t ticks() const { return ticks_; }
+    // How many ticks have run (the count wraps at 2^32).
+    std::uint32_t ticks() const { return static_cast<std::uint32_t>(session_.ticks()); }
     RgbaSink& sink() { return sink_; }
-    const Framebuffer& picture() const { return session_.app().picture; }
+    const Framebuffer& picture() const { return session_.picture(); }
 
 private:
     int handle(const HostEvent& event);
@@ -66,7 +66,6 @@ private:
 
     Session session_;
     RgbaSink sink_;
-    std::uint32_t ticks_ = 0;
     bool stopped_ = false;
     std::string message_;
 };

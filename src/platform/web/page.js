@@ -12,6 +12,7 @@
 //     ended,                true once the program has stopped (Escape or a failure; #status says which)
 //     picture(),            {width, height, data: Uint8Array}: an RGBA copy of the program's own picture
 //     ticks(),              how many ticks have run
+//     wakes(),              how many times the timer has fired (once a minute while the tab is hidden)
 //   }
 (function () {
   "use strict";
@@ -19,11 +20,13 @@
   const status = document.getElementById("status");
   const params = new URLSearchParams(location.search);
   const fill = params.has("fill");
-  const page = { ready: false, ended: false, picture: picture, ticks: () => (started ? _zarvo1_ticks() >>> 0 : 0) };
+  const page = { ready: false, ended: false, picture: picture, ticks: () => (started ? _zarvo1_ticks() >>> 0 : 0),
+    wakes: () => wakes };
   globalThis.zarvo1Page = page;
   let context = null;
   let image = null; // an ImageData over the module's RGBA bytes; made again when they move or memory grows
   let timer = 0;
+  let wakes = 0;
   let started = false;
 
   function running() {
@@ -79,10 +82,24 @@
     }
   }
 
-  function tick() {
-    const wait = call(() => _zarvo1_tick());
+  // The timer runs for the wait the last call gave: 50 ms in view, a minute in a hidden tab.
+  function rearm(wait) {
+    clearTimeout(timer);
     if (wait >= 0) {
       timer = setTimeout(tick, wait);
+    }
+  }
+
+  function tick() {
+    ++wakes;
+    rearm(call(() => _zarvo1_tick()));
+  }
+
+  // Hidden, the program waits a minute between wakes rather than being left to the browser's throttling;
+  // back in view, it runs every tick that fell due and the whole picture reaches the canvas at once.
+  function visibilityChanged() {
+    if (running()) {
+      rearm(call(() => _zarvo1_visibility(document.hidden ? 0 : 1)));
     }
   }
 
@@ -159,7 +176,7 @@
       return;
     }
     page.ready = true;
-    timer = setTimeout(tick, wait);
+    rearm(wait);
 
     canvas.addEventListener("pointerdown", (e) => {
       e.preventDefault();
@@ -175,7 +192,10 @@
         call(() => _zarvo1_key(e.keyCode, modifierKeys(e)));
       }
     });
-    document.addEventListener("visibilitychange", () => call(() => _zarvo1_visibility(document.hidden ? 0 : 1)));
+    document.addEventListener("visibilitychange", visibilityChanged);
+    if (document.hidden) {
+      visibilityChanged(); // started in a background tab
+    }
     // Every change of the canvas's size, and of the ratio (the zoom), which changes its device pixels.
     if (typeof ResizeObserver === "function") {
       const observer = new ResizeObserver((entries) => {

@@ -1,19 +1,20 @@
-// The Windows host: the window "Zarvo1" with a client area of 503 x 380 at 96 dpi (scaled to the system's
-// dots per inch), the picture shown from a DIB section, the timer (50 ms, once a second while minimised),
-// and window messages handed to the shared layer through their translation.
+// The Windows host: the window "Zarvo1" with a client area of 503 x 380 at 96 dpi (scaled to its display's
+// dots per inch, and again when they change), the picture shown from a DIB section, the timer (50 ms, once a
+// minute while minimised), and window messages handed to the shared layer through their translation.
 #include <windows.h>
 
 #include "platform/win32/host_win32.hpp"
 
 #include "host/failure.hpp"
 #include "host/session.hpp"
+#include "platform/win32/dib_sink.hpp"
 #include "platform/win32/input_win32.hpp"
 
+#include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <memory>
-#include <span>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,93 +31,25 @@ static_assert(win::kWmSize == WM_SIZE && win::kWmTimer == WM_TIMER && win::kWmKe
 static_assert(win::kSizeRestored == SIZE_RESTORED && win::kSizeMinimized == SIZE_MINIMIZED &&
               win::kSizeMaximized == SIZE_MAXIMIZED && win::kSizeMaxShow == SIZE_MAXSHOW &&
               win::kSizeMaxHide == SIZE_MAXHIDE);
+static_assert(win::kWmDpiChanged == WM_DPICHANGED && sizeof(win::ScreenRect) == sizeof(RECT) &&
+              offsetof(RECT, left) == offsetof(win::ScreenRect, left) &&
+              offsetof(RECT, top) == offsetof(win::ScreenRect, top) &&
+              offsetof(RECT, right) == offsetof(win::ScreenRect, right) &&
+              offsetof(RECT, bottom) == offsetof(win::ScreenRect, bottom));
 static_assert(win::kMkShift == MK_SHIFT && win::kMkControl == MK_CONTROL && win::kVkShift == VK_SHIFT &&
               win::kVkControl == VK_CONTROL && win::kVkMenu == VK_MENU);
 
 constexpr int kIconResource = 1;  // the icon in zarvo1.rc
 constexpr wchar_t kClassName[] = L"Zarvo1Window";
 
-// The picture as the window shows it: a top-down 32-bit DIB section of the picture's size, selected into a
-// memory device context, whose words have the picture's layout (0x00RRGGBB). WM_PAINT copies from it; it
-// goes with the window (WM_DESTROY).
-class DibSink final : public zarvo::PresentSink {
-public:
-    void present(const zarvo::Framebuffer& picture, std::span<const zarvo::Rect> regions) override
-    {
-        if (picture.width() != width_ || picture.height() != height_) {
-            remake(picture.width(), picture.height());
-        }
-        GdiFlush();  // GDI is done with the bits before they change
-        const auto width = static_cast<std::size_t>(picture.width());
-        for (const zarvo::Rect& r : regions) {
-            for (int y = r.y; y < r.y + r.h; ++y) {
-                const std::size_t row = static_cast<std::size_t>(y) * width + static_cast<std::size_t>(r.x);
-                std::memcpy(bits_ + row, picture.pixels() + row, static_cast<std::size_t>(r.w) * sizeof(std::uint32_t));
-            }
-            const RECT rect{r.x, r.y, r.x + r.w, r.y + r.h};
-            InvalidateRect(hwnd, &rect, FALSE);
-        }
-    }
-    HDC dc() const { return dc_; }
-    void release()
-    {
-        if (dc_ != nullptr) {
-            SelectObject(dc_, previous_);
-            DeleteDC(dc_);
-        }
-        if (bitmap_ != nullptr) {
-            DeleteObject(bitmap_);
-        }
-        dc_ = nullptr;
-        bitmap_ = nullptr;
-        bits_ = nullptr;
-        width_ = 0;
-        height_ = 0;
-    }
-
-    HWND hwnd = nullptr;
-
-private:
-    // A DIB section of width x height (both above 0: a picture presented is never empty).
-    void remake(int width, int height)
-    {
-        release();
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;  // negative: top row first, as the picture stores it
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        HDC screen = GetDC(hwnd);
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        dc_ = CreateCompatibleDC(screen);
-        ReleaseDC(hwnd, screen);
-        if (bitmap_ == nullptr || dc_ == nullptr || bits == nullptr) {
-            release();
-            zarvo::raiseRuntimeError("out of memory: the window's picture cannot be created");
-        }
-        previous_ = SelectObject(dc_, bitmap_);
-        bits_ = static_cast<std::uint32_t*>(bits);
-        width_ = width;
-        height_ = height;
-    }
-
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-    std::uint32_t* bits_ = nullptr;
-    int width_ = 0;
-    int height_ = 0;
-};
-
 // Everything the host keeps, owned by run and reached from the window through GWLP_USERDATA.
 struct Host {
     explicit Host(zarvo::Colour background) : session(background) {}
 
     zarvo::Session session;
-    DibSink sink;
+    win::DibSink sink;
+    win::WindowMode mode;
+    win::SaverWatch watch;       // the saver's: what ends it
     std::exception_ptr failure;  // what ends the program, reported once no handler can run any more
 };
 
@@ -138,7 +71,7 @@ zarvo::Colour schemeBackground()
 }
 
 // The timer is re-armed after every tick for the time left before the next wake: the schedule keeps the
-// deadlines, so a late message costs no tick in the long run, and a minimised window wakes once a second.
+// deadlines, so a late message costs no tick in the long run, and a minimised window wakes once a minute.
 void armTimer(const Host& host, HWND hwnd)
 {
     const int left = host.session.millisecondsToNextTick(Clock::now());
@@ -159,9 +92,105 @@ int systemDpi()
     return dpi > 0 ? dpi : 96;
 }
 
+// What Windows offers for a window's own display from 10 (1607) on, looked up in user32 when the program
+// starts, so that it still runs on the systems before, which give every window the system's dots per inch.
+struct PerMonitorDpi {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    DpiForWindow dpiForWindow = nullptr;
+    AdjustForDpi adjustForDpi = nullptr;
+};
+const PerMonitorDpi& perMonitorDpi()
+{
+    static const PerMonitorDpi found = [] {
+        PerMonitorDpi f;
+        if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
+            // Through the generic function type, the one a cast from FARPROC is made through.
+            using Generic = void (*)();
+            f.dpiForWindow = reinterpret_cast<PerMonitorDpi::DpiForWindow>(
+                reinterpret_cast<Generic>(GetProcAddress(user32, "GetDpiForWindow")));
+            f.adjustForDpi = reinterpret_cast<PerMonitorDpi::AdjustForDpi>(
+                reinterpret_cast<Generic>(GetProcAddress(user32, "AdjustWindowRectExForDpi")));
+        }
+        return f;
+    }();
+    return found;
+}
+
+// The dots per inch of the display the window is on.
+int windowDpi(HWND hwnd)
+{
+    const PerMonitorDpi& pm = perMonitorDpi();
+    const UINT dpi = pm.dpiForWindow != nullptr ? pm.dpiForWindow(hwnd) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : systemDpi();
+}
+
+// The outer size of a window of the given style whose client area is 503 x 380 at 96 dpi, at dpi.
+SIZE outerSize(DWORD style, int dpi)
+{
+    const zarvo::ClientSize wanted = zarvo::initialClientSize(dpi / 96.0);
+    RECT frame{0, 0, wanted.width, wanted.height};
+    const PerMonitorDpi& pm = perMonitorDpi();
+    if (pm.adjustForDpi == nullptr || pm.adjustForDpi(&frame, style, FALSE, 0, static_cast<UINT>(dpi)) == FALSE) {
+        AdjustWindowRectEx(&frame, style, FALSE, 0);
+    }
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 win::HeldKeys heldKeys()
 {
     return {GetKeyState(win::kVkShift) < 0, GetKeyState(win::kVkControl) < 0, GetKeyState(win::kVkMenu) < 0};
+}
+
+// The preview follows the size of its parent's client area; the parent gone, it goes too.
+void followParent(HWND hwnd, HWND parent)
+{
+    RECT wanted{};
+    RECT own{};
+    if (IsWindow(parent) == FALSE || GetClientRect(parent, &wanted) == FALSE) {
+        DestroyWindow(hwnd);
+        return;
+    }
+    GetClientRect(hwnd, &own);
+    if (wanted.right != own.right || wanted.bottom != own.bottom) {
+        SetWindowPos(hwnd, nullptr, 0, 0, wanted.right, wanted.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+// What the screen saver and its preview do otherwise than the window, before the shared handling; returns
+// true with the result when the message is handled here. The saver ends at the first key, click or move of
+// the pointer, with status 0, and shows no pointer; neither follows a change of dots per inch (the saver
+// covers every display at its own pixels already; the preview is sized by its parent). The preview takes
+// no input and never the focus, and checks its parent on every wake.
+bool handleSaver(Host& host, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
+{
+    result = 0;
+    if (msg == WM_DPICHANGED) {
+        return true;
+    }
+    if (host.mode.kind == win::WindowMode::Kind::saver) {
+        if (host.watch.ends(msg, lp)) {
+            PostQuitMessage(0);
+            return true;
+        }
+        if (msg == WM_SETCURSOR) {
+            SetCursor(nullptr);
+            result = TRUE;
+            return true;
+        }
+        return msg == WM_SYSCOMMAND && (wp & 0xFFF0U) == SC_SCREENSAVE;  // no other saver over this one
+    }
+    switch (msg) {
+    case WM_MOUSEACTIVATE: result = MA_NOACTIVATE; return true;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN: return true;
+    case WM_TIMER: followParent(hwnd, host.mode.parent); return IsWindow(hwnd) == FALSE;
+    default: return false;
+    }
 }
 
 // One message for the window. Returns true with its result in `result` when the message was handled.
@@ -182,7 +211,14 @@ bool handle(Host& host, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
         EndPaint(hwnd, &ps);
         return true;
     }
-    case WM_SYSCOLORCHANGE: host.session.app().picture.setBackground(schemeBackground()); return false;
+    case WM_SYSCOLORCHANGE: host.session.setBackground(schemeBackground()); return false;
+    case WM_DPICHANGED:
+        // The window moved to a display of another scale, or the scale changed: it takes the rectangle
+        // Windows suggests, and the size report that follows is a resize like any other.
+        if (const std::optional<win::Placement> place = win::dpiPlacement(msg, wp, lp)) {
+            SetWindowPos(hwnd, nullptr, place->x, place->y, place->width, place->height, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        return true;
     case WM_DESTROY:
         KillTimer(hwnd, win::kTickTimer);
         host.sink.release();
@@ -237,6 +273,9 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         if ((host->session.ending() || host->failure) && msg != WM_DESTROY && msg != WM_PAINT) {
             return DefWindowProcW(hwnd, msg, wp, lp);  // the program is ending: the logic runs no more
         }
+        if (host->mode.kind != win::WindowMode::Kind::window && handleSaver(*host, hwnd, msg, wp, lp, result)) {
+            return result;
+        }
         if (handle(*host, hwnd, msg, wp, lp, result)) {
             return result;
         }
@@ -245,6 +284,55 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// The window for the host's mode, not yet shown. The program's own window has a client area of 503 x 380
+// at 96 dpi, scaled to its display's dots per inch (the program declares itself aware of each display's,
+// so Windows does not stretch its pixels); where it lands is known once it exists, so it is laid out for
+// the system's, then for its own display's. The saver is a topmost popup over the whole virtual desktop in
+// device pixels, the pointer hidden; the preview a child filling its parent's client area.
+HWND createWindow(Host& host, HINSTANCE instance)
+{
+    const std::wstring caption = widen(zarvo::kCaption);
+    HWND hwnd = nullptr;
+    switch (host.mode.kind) {
+    case win::WindowMode::Kind::window: {
+        constexpr DWORD style = WS_OVERLAPPEDWINDOW;
+        const SIZE outer = outerSize(style, systemDpi());
+        hwnd = CreateWindowExW(0, kClassName, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, outer.cx, outer.cy,
+                               nullptr, nullptr, instance, &host);
+        const SIZE own = hwnd != nullptr ? outerSize(style, windowDpi(hwnd)) : outer;
+        if (own.cx != outer.cx || own.cy != outer.cy) {
+            SetWindowPos(hwnd, nullptr, 0, 0, own.cx, own.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        break;
+    }
+    case win::WindowMode::Kind::saver: {
+        hwnd = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, caption.c_str(), WS_POPUP,
+                               GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                               GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN), nullptr,
+                               nullptr, instance, &host);
+        POINT at{};
+        if (hwnd != nullptr && GetCursorPos(&at) != FALSE && ScreenToClient(hwnd, &at) != FALSE) {
+            host.watch.start(at.x, at.y);
+        }
+        ShowCursor(FALSE);
+        break;
+    }
+    case win::WindowMode::Kind::preview: {
+        RECT area{};
+        if (IsWindow(host.mode.parent) == FALSE || GetClientRect(host.mode.parent, &area) == FALSE) {
+            zarvo::raiseRuntimeError("the window for the preview does not exist");
+        }
+        hwnd = CreateWindowExW(0, kClassName, caption.c_str(), WS_CHILD, 0, 0, area.right, area.bottom,
+                               host.mode.parent, nullptr, instance, &host);
+        break;
+    }
+    }
+    if (hwnd == nullptr) {
+        zarvo::raiseRuntimeError("the window cannot be created");
+    }
+    return hwnd;
 }
 
 }  // namespace
@@ -257,9 +345,16 @@ void showError(const Failure& failure)
     MessageBoxW(nullptr, text.c_str(), widen(zarvo::kCaption).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
-int run(HINSTANCE instance, int show)
+void showMessage(HWND owner, std::string_view caption, std::string_view text, bool warning)
+{
+    MessageBoxW(owner, widen(text).c_str(), widen(caption).c_str(),
+                MB_OK | (warning ? MB_ICONWARNING : MB_ICONINFORMATION) | MB_SETFOREGROUND);
+}
+
+int run(HINSTANCE instance, int show, WindowMode mode)
 {
     auto host = std::make_unique<Host>(schemeBackground());
+    host->mode = mode;
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
@@ -275,28 +370,21 @@ int run(HINSTANCE instance, int show)
         zarvo::raiseRuntimeError("the window class cannot be registered");
     }
 
-    // The window's outer size for a client area of 503 x 380 at 96 dpi, scaled to the system's dots per inch
-    // (the program declares itself aware of them, so Windows does not stretch its pixels).
-    constexpr DWORD style = WS_OVERLAPPEDWINDOW;
-    const zarvo::ClientSize wanted = zarvo::initialClientSize(systemDpi() / 96.0);
-    RECT frame{0, 0, wanted.width, wanted.height};
-    AdjustWindowRectEx(&frame, style, FALSE, 0);
-    const std::wstring caption = widen(zarvo::kCaption);
-    HWND hwnd =
-        CreateWindowExW(0, kClassName, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                        frame.bottom - frame.top, nullptr, nullptr, instance, host.get());
-    if (hwnd == nullptr) {
-        zarvo::raiseRuntimeError("the window cannot be created");
-    }
+    HWND hwnd = createWindow(*host, instance);
+    show = mode.kind == WindowMode::Kind::window ? show : mode.kind == WindowMode::Kind::saver ? SW_SHOW : SW_SHOWNA;
 
     // From here on a failure is a run-time error like any other: it ends the program through the window.
     // The first show, then the chain's first reset for the size the window shows, then the timer.
     try {
         ShowWindow(hwnd, show);
+        // A window started minimised is out of sight from the first, as it is once minimised later.
+        zarvo::HostEvent seen;
+        seen.kind = zarvo::HostEvent::Kind::visibility;
+        seen.visible = IsIconic(hwnd) == FALSE;
+        (void)host->session.handle(seen, Clock::now());
         RECT client{};
         GetClientRect(hwnd, &client);
-        host->session.shown(host->sink, client.right - client.left, client.bottom - client.top, IsIconic(hwnd) != FALSE,
-                            Clock::now());
+        host->session.shown(host->sink, client.right - client.left, client.bottom - client.top, Clock::now());
         armTimer(*host, hwnd);
         UpdateWindow(hwnd);
     } catch (...) {

@@ -1,6 +1,8 @@
 // The Windows host's translation of window messages into the shared layer's events.
 #include "platform/win32/input_win32.hpp"
 
+#include <limits>
+
 namespace zarvo::win32 {
 namespace {
 
@@ -77,6 +79,52 @@ Translation translate(std::uint32_t message, std::uintptr_t wParam, std::intptr_
     }
     out.count = in.kind == HostEvent::Kind::none ? 0 : 1;
     return out;
+}
+
+std::optional<Placement> dpiPlacement(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    if (message != kWmDpiChanged || lParam == 0) {
+        return std::nullopt;
+    }
+    const auto* r = reinterpret_cast<const ScreenRect*>(lParam);  // NOLINT(performance-no-int-to-ptr)
+    const std::int64_t width = std::int64_t{r->right} - r->left;
+    const std::int64_t height = std::int64_t{r->bottom} - r->top;
+    if (width <= 0 || height <= 0 || width > std::numeric_limits<int>::max() ||
+        height > std::numeric_limits<int>::max()) {
+        return std::nullopt;
+    }
+    // The dots per inch across (the low word); Windows gives the same value in both.
+    return Placement{lowWord(static_cast<std::intptr_t>(wParam)), r->left, r->top, static_cast<int>(width),
+                     static_cast<int>(height)};
+}
+
+void SaverWatch::start(int x, int y)
+{
+    known_ = true;
+    x_ = x;
+    y_ = y;
+}
+
+bool SaverWatch::ends(std::uint32_t message, std::intptr_t lParam)
+{
+    switch (message) {
+    case kWmKeyDown:
+    case kWmSysKeyDown:
+    case kWmLButtonDown:
+    case kWmRButtonDown:
+    case kWmMButtonDown:
+    case kWmXButtonDown: return true;
+    case kWmMouseMove: {
+        const auto x = static_cast<int>(signedWord(lowWord(lParam)));
+        const auto y = static_cast<int>(signedWord(highWord(lParam)));
+        if (!known_) {
+            start(x, y);
+            return false;
+        }
+        return x - x_ > kSlack || x_ - x > kSlack || y - y_ > kSlack || y_ - y > kSlack;
+    }
+    default: return false;
+    }
 }
 
 }  // namespace zarvo::win32

@@ -150,7 +150,7 @@ void handle(Host& host, const xcb_generic_event_t& event)
                 !host.session.handle({.kind = HostEvent::Kind::visibility, .visible = host.visible}, Clock::now());
         }
     } else if (host.mapped) {  // on the screen now, at the size it was given
-        host.session.shown(*host.sink, host.size.width, host.size.height, false, Clock::now());
+        host.session.shown(*host.sink, host.size.width, host.size.height, Clock::now());
     }
 }
 
