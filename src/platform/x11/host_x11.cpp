@@ -286,7 +286,7 @@ void setUp(Host& host, int screenNumber, const SaverTarget& target)
     host.sink = std::make_unique<X11Present>(c, host.window, screen, visual, depth);
     host.session.app().picture.usePixelStore(host.sink.get());
     if (host.mapped) {  // on the screen already: no MapNotify comes
-        host.session.shown(*host.sink, host.size.width, host.size.height, false, Clock::now());
+        host.session.shown(*host.sink, host.size.width, host.size.height, Clock::now());
     }
 }
 
