@@ -1,19 +1,24 @@
 // The Wayland host's parts that need no compositor: which display the window opens on, the translation of
-// buttons, modifier names, keys and configure sizes, the bounded region lists that say what each buffer
-// and the compositor still have to receive, and the frame's parts and pixels.
+// buttons, modifier names and configure sizes, the seat's glue (what a pointer event is on and what a button
+// there does), the bounded region lists that say what each buffer and the compositor still have to receive,
+// and the frame's parts and pixels.
 #include "platform/wayland/frame_look.hpp"
 #include "platform/wayland/input_wayland.hpp"
+#include "platform/wayland/pointer_glue.hpp"
 #include "platform/wayland/wayland_present.hpp"
 #include "platform/wayland/wayland_probe.hpp"
 
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
-#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include "xdg-shell-client-protocol.h"
 
 #include <algorithm>
+#include <array>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zarvo::wl {
@@ -85,7 +90,7 @@ TEST(ChooseDisplay, TheReportSaysWhatIsMissing)
               "the Wayland compositor w lacks what a window needs: wl_shm, xdg_wm_base, wl_subcompositor");
 }
 
-TEST(WaylandInput, ButtonsModifierNamesAndKeys)
+TEST(WaylandInput, ButtonsAndModifierNames)
 {
     EXPECT_EQ(pointerButton(BTN_LEFT), PointerButton::left);
     EXPECT_EQ(pointerButton(BTN_RIGHT), PointerButton::right);
@@ -100,12 +105,6 @@ TEST(WaylandInput, ButtonsModifierNamesAndKeys)
     EXPECT_EQ(bits({"Control", "Mod1"}), kCtrl | kAlt);
     EXPECT_EQ(bits({"Shift", "Control", "Mod1"}), kShift | kCtrl | kAlt);
     EXPECT_EQ(bits({"Lock", "Mod2", "Mod4", "Mod5"}), 0);  // Caps Lock, Num Lock, logo, AltGr
-
-    EXPECT_EQ(virtualKey(XKB_KEY_Escape), kEscape);
-    EXPECT_EQ(virtualKey(XKB_KEY_q), 'Q');
-    EXPECT_EQ(virtualKey(XKB_KEY_Q), 'Q');
-    EXPECT_EQ(virtualKey(XKB_KEY_7), '7');
-    EXPECT_EQ(virtualKey(XKB_KEY_F1), 0);
 }
 
 TEST(ConfigureSizing, TheCompositorsSizeWinsAndFloatingComesBackToItsLastSize)
@@ -181,6 +180,57 @@ TEST(FrameGeometry, PartsUnderThePointer)
     EXPECT_EQ(maximised.partAt(1919, -1), FramePart::close);
     EXPECT_STREQ(cursorName(FramePart::resizeBottomRight), "bottom_right_corner");
     EXPECT_STREQ(cursorName(FramePart::caption), "left_ptr");
+}
+
+// The seat's glue: which of the window's parts a pointer event is on, and what a button there does.
+TEST(WaylandSeat, APointerEventBelongsToThePictureTheFrameOrNothing)
+{
+    std::array<int, 2> surfaces{};  // stand-ins: only their addresses are compared
+    auto* window = reinterpret_cast<wl_surface*>(surfaces.data());
+    auto* piece = reinterpret_cast<wl_surface*>(surfaces.data() + 1);
+    EXPECT_EQ(pointerOver(window, window, true), PointerOver::picture);
+    EXPECT_EQ(pointerOver(window, window, false), PointerOver::picture);
+    EXPECT_EQ(pointerOver(piece, window, true), PointerOver::frame);
+    EXPECT_EQ(pointerOver(piece, window, false), PointerOver::nothing) << "the compositor's title bar";
+    EXPECT_EQ(pointerOver(nullptr, window, true), PointerOver::nothing) << "the pointer left";
+    EXPECT_EQ(pointerOver(nullptr, nullptr, false), PointerOver::nothing) << "before the window opens";
+
+    const FrameGeometry frame{503, 380, true};
+    EXPECT_EQ(partUnderPointer(PointerOver::picture, frame, -5.0F, -5.0F), FramePart::picture);
+    EXPECT_EQ(partUnderPointer(PointerOver::frame, frame, 502.5F, -1.5F), FramePart::close);
+    EXPECT_EQ(partUnderPointer(PointerOver::frame, frame, 10.0F, -12.0F), FramePart::caption);
+    EXPECT_EQ(partUnderPointer(PointerOver::frame, frame, -1.0F, 200.0F), FramePart::resizeLeft);
+    EXPECT_EQ(partUnderPointer(PointerOver::nothing, frame, 10.0F, -12.0F), FramePart::outside);
+}
+
+TEST(WaylandSeat, AButtonOnThePictureIsAClickInDevicePixelsAndOnTheFrameAResizeByItsEdge)
+{
+    const HostEvent click = pictureClick(BTN_RIGHT, kShift, 10.5F, 20.25F, 2);
+    EXPECT_EQ(click.kind, HostEvent::Kind::mouseDown);
+    EXPECT_EQ(click.button, PointerButton::right);
+    EXPECT_EQ(click.modifiers, kShift);
+    EXPECT_EQ(click.x, 21.0F);
+    EXPECT_EQ(click.y, 40.5F);
+    EXPECT_EQ(pictureClick(BTN_EXTRA, 0, 0, 0, 1).button, PointerButton::other);
+
+    EXPECT_EQ(frameButton(BTN_LEFT), FrameButton::left);
+    EXPECT_EQ(frameButton(BTN_RIGHT), FrameButton::right);
+    EXPECT_EQ(frameButton(BTN_MIDDLE), FrameButton::other);
+
+    const std::vector<std::pair<FramePart, std::uint32_t>> edges{
+        {FramePart::resizeTop, XDG_TOPLEVEL_RESIZE_EDGE_TOP},
+        {FramePart::resizeBottom, XDG_TOPLEVEL_RESIZE_EDGE_BOTTOM},
+        {FramePart::resizeLeft, XDG_TOPLEVEL_RESIZE_EDGE_LEFT},
+        {FramePart::resizeRight, XDG_TOPLEVEL_RESIZE_EDGE_RIGHT},
+        {FramePart::resizeTopLeft, XDG_TOPLEVEL_RESIZE_EDGE_TOP_LEFT},
+        {FramePart::resizeTopRight, XDG_TOPLEVEL_RESIZE_EDGE_TOP_RIGHT},
+        {FramePart::resizeBottomLeft, XDG_TOPLEVEL_RESIZE_EDGE_BOTTOM_LEFT},
+        {FramePart::resizeBottomRight, XDG_TOPLEVEL_RESIZE_EDGE_BOTTOM_RIGHT},
+        {FramePart::caption, XDG_TOPLEVEL_RESIZE_EDGE_NONE},
+        {FramePart::close, XDG_TOPLEVEL_RESIZE_EDGE_NONE}};
+    for (const auto& [part, edge] : edges) {
+        EXPECT_EQ(resizeEdge(part), edge) << static_cast<int>(part);
+    }
 }
 
 TEST(FrameGeometry, PiecesTileTheFrameRoundTheClientArea)

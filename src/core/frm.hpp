@@ -2,6 +2,7 @@
 // actions. The state object of the program; a host owns one and calls its handlers one event at a time.
 #pragma once
 
+#include "core/input_codes.hpp"
 #include "core/runtime.hpp"
 #include "core/surface.hpp"
 
@@ -10,18 +11,9 @@
 
 namespace zarvo {
 
-inline constexpr int kPoints = 21;           // the head (0) and 20 followers
-inline constexpr int kPassesPerTick = 6;     // one tick: six passes of paint-then-move
-inline constexpr float kTurnBound = 0.1F;    // |turn| never exceeds the float nearest 0.1
-inline constexpr std::int16_t kEscape = 27;  // the virtual key code of Escape
-
-// Mouse buttons and modifier bits as the handlers receive them.
-inline constexpr std::int16_t kButtonLeft = 1;
-inline constexpr std::int16_t kButtonRight = 2;
-inline constexpr std::int16_t kButtonMiddle = 4;
-inline constexpr std::int16_t kShift = 1;
-inline constexpr std::int16_t kCtrl = 2;
-inline constexpr std::int16_t kAlt = 4;
+inline constexpr int kPoints = 21;         // the head (0) and 20 followers
+inline constexpr int kPassesPerTick = 6;   // one tick: six passes of paint-then-move
+inline constexpr float kTurnBound = 0.1F;  // |turn| never exceeds the float nearest 0.1
 
 // What a key press asks of the host.
 enum class KeyOutcome { keepRunning, endProgram };

@@ -5,6 +5,7 @@
 #include "core/framebuffer.hpp"
 #include "core/frm.hpp"
 #include "core/runtime.hpp"
+#include "host/input.hpp"
 #include "host/tick_schedule.hpp"
 
 #include <cstdint>
@@ -15,26 +16,6 @@ namespace zarvo {
 inline constexpr int kInitialWidth = 503;
 inline constexpr int kInitialHeight = 380;
 inline constexpr const char* kCaption = "Zarvo1";
-
-// The platform's mouse buttons, as a host sees them.
-enum class PointerButton { left, right, middle, other };
-
-constexpr std::int16_t buttonCode(PointerButton b)
-{
-    switch (b) {
-    case PointerButton::left: return kButtonLeft;
-    case PointerButton::right: return kButtonRight;
-    case PointerButton::middle: return kButtonMiddle;
-    case PointerButton::other: break;
-    }
-    return 0;  // no button the chain knows: only a new follow factor
-}
-
-// The modifier bit set: Shift, Ctrl and Alt only; lock keys and other modifiers play no part.
-constexpr std::int16_t modifierBits(bool shift, bool ctrl, bool alt)
-{
-    return static_cast<std::int16_t>((shift ? kShift : 0) | (ctrl ? kCtrl : 0) | (alt ? kAlt : 0));
-}
 
 class App {
 public:

@@ -2,7 +2,7 @@
 // events produces, and what Session::handle takes.
 #pragma once
 
-#include "host/app.hpp"
+#include "host/input.hpp"
 
 #include <cstdint>
 

@@ -68,6 +68,9 @@ public:
     // ends before it: the next deadline, or while the window is hidden, a minute's worth of ticks later.
     int millisecondsToNextTick(TimePoint now) const;
 
+    // Where the picture's pixels live: a host's shared memory with the display server.
+    void usePixelStore(PixelStore* store) { app_.picture.usePixelStore(store); }
+
     App& app() { return app_; }
     const App& app() const { return app_; }
 

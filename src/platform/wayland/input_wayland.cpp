@@ -1,10 +1,12 @@
 // The Wayland host's translation of input codes, modifier names and configure sizes.
 #include "platform/wayland/input_wayland.hpp"
 
+#include "host/app.hpp"
+
 #include <algorithm>
 
 #include <linux/input-event-codes.h>
-#include <xkbcommon/xkbcommon-keysyms.h>
+
 #include <xkbcommon/xkbcommon-names.h>
 
 namespace zarvo::wl {
@@ -24,24 +26,13 @@ std::int16_t modifiers(const std::function<bool(const char* name)>& active)
     return modifierBits(active(XKB_MOD_NAME_SHIFT), active(XKB_MOD_NAME_CTRL), active(XKB_MOD_NAME_ALT));
 }
 
-std::int16_t virtualKey(std::uint32_t keysym)
+HostEvent pictureClick(std::uint32_t code, std::int16_t modifiers, float x, float y, int scale)
 {
-    // Letters and digits: the virtual key code is the uppercase character.
-    if (keysym >= XKB_KEY_a && keysym <= XKB_KEY_z) {
-        return static_cast<std::int16_t>(keysym - XKB_KEY_a + 'A');
-    }
-    if ((keysym >= XKB_KEY_A && keysym <= XKB_KEY_Z) || (keysym >= XKB_KEY_0 && keysym <= XKB_KEY_9)) {
-        return static_cast<std::int16_t>(keysym);
-    }
-    switch (keysym) {
-    case XKB_KEY_Escape: return kEscape;
-    case XKB_KEY_BackSpace: return 0x08;
-    case XKB_KEY_Tab: return 0x09;
-    case XKB_KEY_Return:
-    case XKB_KEY_KP_Enter: return 0x0D;
-    case XKB_KEY_space: return 0x20;
-    default: return 0;
-    }
+    return {.kind = HostEvent::Kind::mouseDown,
+            .button = pointerButton(code),
+            .modifiers = modifiers,
+            .x = x * static_cast<float>(scale),
+            .y = y * static_cast<float>(scale)};
 }
 
 int surfaceScale(std::span<const int> entered, std::span<const int> all)
@@ -53,6 +44,8 @@ int surfaceScale(std::span<const int> entered, std::span<const int> all)
     }
     return scale;
 }
+
+ConfigureSizing::ConfigureSizing() : floating_{kInitialWidth, kInitialHeight} {}
 
 ConfigureSizing::Size ConfigureSizing::configure(bool given, int width, int height, bool floating)
 {

@@ -17,8 +17,9 @@ PointerButton pointerButton(std::uint32_t code);
 // modifier of that name is in effect. Lock keys, AltGr and the logo key play no part.
 std::int16_t modifiers(const std::function<bool(const char* name)>& active);
 
-// A key symbol as the virtual key code the core takes (27 is Escape); 0 for a key without one.
-std::int16_t virtualKey(std::uint32_t keysym);
+// A press on the picture as the shared layer's click: the pointer comes in the desktop's units, the picture
+// has a pixel per device pixel.
+HostEvent pictureClick(std::uint32_t code, std::int16_t modifiers, float x, float y, int scale);
 
 // The scale of the window's picture (device pixels per unit of the desktop): the largest of the outputs the
 // window is on, so it is crisp on the sharpest of them; before it is on any, the largest of all, where it
@@ -35,10 +36,11 @@ public:
         int height;
     };
     // given: whether the compositor named a size; floating: neither maximised, fullscreen nor tiled.
+    ConfigureSizing();
     Size configure(bool given, int width, int height, bool floating);
 
 private:
-    Size floating_{kInitialWidth, kInitialHeight};
+    Size floating_;
 };
 
 }  // namespace zarvo::wl

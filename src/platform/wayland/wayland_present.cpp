@@ -3,6 +3,7 @@
 #include "platform/wayland/wayland_present.hpp"
 
 #include "core/runtime.hpp"
+#include "platform/linux/linux_host.hpp"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -12,7 +13,6 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -195,6 +195,7 @@ std::optional<WaylandPresent::Clock::time_point> WaylandPresent::frameAwaitedSin
 
 void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> regions)
 {
+    picture_ = &picture;
     if (picture.width() != width_ || picture.height() != height_ || map_ == nullptr) {
         allocate(picture.width(), picture.height());
     }
@@ -263,13 +264,11 @@ void endOnBrokenConnection(wl_display* display)
         const wl_interface* interface = nullptr;
         std::uint32_t id = 0;
         const std::uint32_t code = wl_display_get_protocol_error(display, &interface, &id);
-        std::fprintf(stderr, "zarvo1: the Wayland compositor %s refused a request: error %u on %s\n", name, code,
-                     interface != nullptr ? interface->name : "an unknown object");
-    } else {
-        std::fprintf(stderr, "zarvo1: lost the connection to the Wayland compositor %s (%s)\n", name,
-                     std::strerror(error != 0 ? error : EPIPE));
+        lnx::fail(std::string("the Wayland compositor ") + name + " refused a request: error " + std::to_string(code) +
+                  " on " + (interface != nullptr ? interface->name : "an unknown object"));
     }
-    std::_Exit(1);
+    lnx::fail(std::string("lost the connection to the Wayland compositor ") + name + " (" +
+              std::strerror(error != 0 ? error : EPIPE) + ")");
 }
 
 }  // namespace zarvo::wl

@@ -68,8 +68,14 @@ public:
     WaylandPresent& operator=(WaylandPresent&&) = delete;
 
     void present(const Framebuffer& picture, std::span<const Rect> regions) override;
-    // Commits what gathered while the last frame was on its way, once it has been shown.
-    void presentGathered(const Framebuffer& picture) { present(picture, {}); }
+    // Commits what gathered while the last frame was on its way, once it has been shown: the regions of the
+    // picture last presented.
+    void presentGathered()
+    {
+        if (picture_ != nullptr) {
+            present(*picture_, {});
+        }
+    }
 
     // The picture's pixels per unit of the surface (wl_surface.set_buffer_scale), from the next commit on.
     void setScale(int scale) { scale_ = scale; }
@@ -116,6 +122,7 @@ private:
     Clock::time_point committedAt_{};  // of that commit
     Clock::time_point answeredAt_{};   // when the last callback came
     bool frameShown_ = false;
+    const Framebuffer* picture_ = nullptr;  // the last one presented; the session's, which outlives this
 };
 
 }  // namespace zarvo::wl

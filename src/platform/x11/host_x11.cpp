@@ -8,18 +8,16 @@
 #include "host/failure.hpp"
 #include "host/session.hpp"
 #include "icon_pixels.hpp"  // generated at build time from the icon's text source
+#include "platform/linux/linux_host.hpp"
 #include "platform/x11/input_x11.hpp"
 #include "platform/x11/x11_present.hpp"
 
-#include <poll.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 #include <xkbcommon/xkbcommon-x11.h>
 
 #include <array>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,19 +52,12 @@ struct Host {
     Session session;
 };
 
-// A broken connection or a refused request: one line and status 1 at once, nothing more asked of the server.
-[[noreturn]] void end(const std::string& line)
-{
-    std::fprintf(stderr, "zarvo1: %s\n", line.c_str());
-    std::_Exit(1);
-}
-
 void checkConnection(const Host& host)
 {
     if (xcb_connection_has_error(host.c) != 0) {
         const char* display = std::getenv("DISPLAY");
-        end(std::string("lost the connection to the display ") + (display != nullptr ? display : "") +
-            " (the X server closed it or stopped)");
+        lnx::fail(std::string("lost the connection to the display ") + (display != nullptr ? display : "") +
+                  " (the X server closed it or stopped)");
     }
 }
 
@@ -99,7 +90,7 @@ void handle(Host& host, const xcb_generic_event_t& event)
     switch (event.response_type & 0x7FU) {  // the top bit marks an event another client sent
     case 0: {
         const auto& e = reinterpret_cast<const xcb_generic_error_t&>(event);
-        end(errorLine(e.error_code, e.major_code, e.minor_code));
+        lnx::fail(errorLine(e.error_code, e.major_code, e.minor_code));
     }
     case XCB_EXPOSE: in.kind = HostEvent::Kind::exposed; break;
     case XCB_CONFIGURE_NOTIFY:  // a move reports the same size, which resets nothing
@@ -118,7 +109,7 @@ void handle(Host& host, const xcb_generic_event_t& event)
             host.done = true;
             return;
         }
-        end("the window was destroyed by another X client");
+        lnx::fail("the window was destroyed by another X client");
     case XCB_BUTTON_PRESS: {
         const auto& e = reinterpret_cast<const xcb_button_press_event_t&>(event);
         in = buttonEvent(e.detail, e.state, e.event_x, e.event_y, host.masks);
@@ -152,22 +143,6 @@ void handle(Host& host, const xcb_generic_event_t& event)
     } else if (host.mapped) {  // on the screen now, at the size it was given
         host.session.shown(*host.sink, host.size.width, host.size.height, Clock::now());
     }
-}
-
-// SIGINT and SIGTERM as a descriptor to poll, each blocked for that unless it came in ignored (a background
-// job, nohup): an ignored one stays so.
-int watchQuitSignals()
-{
-    sigset_t quit;
-    sigemptyset(&quit);
-    for (const int signal : {SIGINT, SIGTERM}) {
-        struct sigaction action {};
-        if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_IGN) {
-            sigaddset(&quit, signal);
-        }
-    }
-    sigprocmask(SIG_BLOCK, &quit, nullptr);
-    return signalfd(-1, &quit, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
 // The window at the desktop's scale, with its caption, class, close protocol, icon, process and size hints.
@@ -272,7 +247,7 @@ void setUp(Host& host, int screenNumber, const SaverTarget& target)
         const xcb_screen_t& screen = *screens.data;
         openWindow(host, screen);
         host.sink = std::make_unique<X11Present>(c, host.window, screen, screen.root_visual, screen.root_depth);
-        host.session.app().picture.usePixelStore(host.sink.get());
+        host.session.usePixelStore(host.sink.get());
         xcb_map_window(c, host.window);
         xcb_flush(c);
         loadKeymap(host);  // while the server maps the window
@@ -284,7 +259,7 @@ void setUp(Host& host, int screenNumber, const SaverTarget& target)
     const xcb_window_t window = target.kind == SaverTarget::Kind::root ? screens.data->root : target.window;
     const xcb_screen_t& screen = adoptWindow(host, window, visual, depth);
     host.sink = std::make_unique<X11Present>(c, host.window, screen, visual, depth);
-    host.session.app().picture.usePixelStore(host.sink.get());
+    host.session.usePixelStore(host.sink.get());
     if (host.mapped) {  // on the screen already: no MapNotify comes
         host.session.shown(*host.sink, host.size.width, host.size.height, Clock::now());
     }
@@ -296,7 +271,7 @@ int runWindow(Host& host, int screenNumber, const SaverTarget& target)
     xcb_connection_t* c = host.c;
     setUp(host, screenNumber, target);
 
-    const int quitSignals = watchQuitSignals();
+    const lnx::EventWait wait;
     while (!host.done) {
         if (host.session.isShown()) {
             host.session.tick(Clock::now());
@@ -307,11 +282,12 @@ int runWindow(Host& host, int screenNumber, const SaverTarget& target)
         xcb_generic_event_t* event = xcb_poll_for_queued_event(c);
         if (event == nullptr) {
             const int timeout = host.session.isShown() ? host.session.millisecondsToNextTick(Clock::now()) : -1;
-            std::array<pollfd, 2> fds{{{xcb_get_file_descriptor(c), POLLIN, 0}, {quitSignals, POLLIN, 0}}};
-            if (poll(fds.data(), fds.size(), timeout) > 0 && fds[1].revents != 0) {
+            const lnx::EventWait::Wake wake = wait.wait(xcb_get_file_descriptor(c), timeout);
+            if (wake == lnx::EventWait::Wake::quit) {
                 return 0;  // SIGINT or SIGTERM
             }
-            event = fds[0].revents != 0 ? xcb_poll_for_event(c) : nullptr;  // nothing to read after a timeout
+            // Nothing to read after a timeout.
+            event = wake == lnx::EventWait::Wake::connection ? xcb_poll_for_event(c) : nullptr;
         }
         for (; event != nullptr; event = host.done ? nullptr : xcb_poll_for_event(c)) {
             handle(host, *Owned<xcb_generic_event_t>(event, std::free));
@@ -325,20 +301,20 @@ int runWindow(Host& host, int screenNumber, const SaverTarget& target)
 
 int run(const SaverTarget& target)
 {
-    std::signal(SIGPIPE, SIG_IGN);  // a server gone shows as a broken connection, not as a signal
     int screen = 0;
-    xcb_connection_t* c = xcb_connect(nullptr, &screen);
-    int status = 1;
-    if (xcb_connection_has_error(c) != 0) {
-        const char* display = std::getenv("DISPLAY");
-        std::fprintf(stderr, "zarvo1: cannot reach the display %s (no X server takes a connection there)\n",
-                     display != nullptr ? display : "");
-    } else {
+    xcb_connection_t* c = nullptr;
+    const int status = lnx::runHost([&] {
+        c = xcb_connect(nullptr, &screen);
+        if (xcb_connection_has_error(c) != 0) {
+            const char* display = std::getenv("DISPLAY");
+            lnx::report(std::string("cannot reach the display ") + (display != nullptr ? display : "") +
+                        " (no X server takes a connection there)");
+            return 1;
+        }
         Host host;  // gone before the connection
         host.c = c;
-        status = runReportingFailure([&] { return runWindow(host, screen, target); },
-                                     [](const Failure& f) { std::fprintf(stderr, "zarvo1: %s\n", f.line().c_str()); });
-    }
+        return runWindow(host, screen, target);
+    });
     xcb_disconnect(c);
     return status;
 }

@@ -1,7 +1,7 @@
 // The X11 host's translation of buttons, keys, the desktop's resources and errors.
 #include "platform/x11/input_x11.hpp"
 
-#include <xkbcommon/xkbcommon-keysyms.h>
+#include "platform/linux/linux_keys.hpp"
 
 #include <algorithm>
 #include <array>
@@ -30,13 +30,7 @@ HostEvent buttonEvent(std::uint8_t detail, std::uint16_t state, int x, int y, co
 
 HostEvent keyEvent(std::uint32_t keysym, std::uint16_t state, const ModifierMasks& masks)
 {
-    // Letters and digits: the virtual key code is the uppercase character.
-    const bool lower = keysym >= XKB_KEY_a && keysym <= XKB_KEY_z;
-    const bool same = (keysym >= XKB_KEY_A && keysym <= XKB_KEY_Z) || (keysym >= XKB_KEY_0 && keysym <= XKB_KEY_9);
-    const auto code = keysym == XKB_KEY_Escape ? kEscape : lower ? keysym - XKB_KEY_a + 'A' : same ? keysym : 0;
-    return {.kind = HostEvent::Kind::keyDown,
-            .modifiers = modifiers(state, masks),
-            .keyCode = static_cast<std::int16_t>(code)};
+    return {.kind = HostEvent::Kind::keyDown, .modifiers = modifiers(state, masks), .keyCode = lnx::virtualKey(keysym)};
 }
 
 double scaleFromResources(std::string_view resources)
