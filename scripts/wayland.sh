@@ -145,3 +145,55 @@ stop_sway() {
   [ -n "${SWAY_RUNTIME:-}" ] && rm -rf "$SWAY_RUNTIME"
   SWAY_RUNTIME=
 }
+
+# KWin nested in Xvfb, for the fractional scales (it offers wp_fractional_scale_manager_v1), and swaybg for a
+# plain background (without a desktop shell KWin's is black, like the program's client area).
+KWIN_PACKAGES=(kwin-wayland swaybg "${XVFB_PACKAGES[@]}")
+
+# start_kwin WIDTHxHEIGHT SCALE: starts KWin on the x11 backend in $DISPLAY, its output WIDTHxHEIGHT in the
+# desktop's units at SCALE (1.25, 1.5...; the output window is that times larger), on a socket of its own in
+# a fresh XDG_RUNTIME_DIR, with the weston stage's blue background. The binary carries a file capability
+# these machines refuse to grant, and a copy run from another path does not find KWin's own Qt platform
+# plugin: a copy without the capability is bound over the binary's own path in a private mount namespace.
+# Sets KWIN_PID, KWIN_RUNTIME, KWIN_SOCKET and KWIN_WINDOW (the output window); waits until the socket takes
+# clients and the background shows.
+start_kwin() {
+  local size=$1 scale=$2 i
+  KWIN_RUNTIME=$(mktemp -d)
+  chmod 700 "$KWIN_RUNTIME"
+  KWIN_SOCKET=zarvo1-kwin-$$
+  cp /usr/bin/kwin_wayland "$KWIN_RUNTIME/kwin_wayland"
+  # shellcheck disable=SC2016  # expanded by the inner shell
+  XDG_RUNTIME_DIR=$KWIN_RUNTIME KWIN_COMPOSE=Q unshare --mount sh -c \
+    'mount --bind "$0" /usr/bin/kwin_wayland && exec /usr/bin/kwin_wayland "$@"' "$KWIN_RUNTIME/kwin_wayland" \
+    --x11-display "$DISPLAY" --socket "$KWIN_SOCKET" --width "${size%x*}" --height "${size#*x}" --scale "$scale" \
+    >"$KWIN_RUNTIME/log" 2>&1 &
+  KWIN_PID=$!
+  for i in $(seq 150); do
+    [ -S "$KWIN_RUNTIME/$KWIN_SOCKET" ] && on_kwin weston-info >/dev/null 2>&1 && break
+    kill -0 "$KWIN_PID" 2>/dev/null || { cat "$KWIN_RUNTIME/log" >&2; echo "KWin did not start" >&2; return 1; }
+    sleep 0.1
+  done
+  on_kwin swaybg -c '#3060a0' >"$KWIN_RUNTIME/background.log" 2>&1 &
+  KWIN_BACKGROUND_PID=$!
+  KWIN_WINDOW=$(xwininfo -root -children 2>/dev/null | awk '/"KDE Wayland Compositor/ {print $1; exit}')
+  [ -n "$KWIN_WINDOW" ] || { echo "KWin's output window did not appear" >&2; return 1; }
+  WESTON_WINDOW=$KWIN_WINDOW  # output_shot and await_client_area read this compositor's output
+  xdotool mousemove 0 0
+  wait_until 10 eval '[ "$(import -silent -window "$KWIN_WINDOW" png:- | convert png:- -format "%[pixel:p{5,5}]" info:)" = "srgb(48,96,160)" ]' ||
+    { echo "KWin's background did not show" >&2; return 1; }
+}
+
+# stop_kwin: stops what start_kwin started, by their process ids, and removes its folder.
+stop_kwin() {
+  [ -n "${KWIN_BACKGROUND_PID:-}" ] && stop_process "$KWIN_BACKGROUND_PID"
+  [ -n "${KWIN_PID:-}" ] && stop_process "$KWIN_PID"
+  KWIN_PID= KWIN_BACKGROUND_PID=
+  [ -n "${KWIN_RUNTIME:-}" ] && rm -rf "$KWIN_RUNTIME"
+  KWIN_RUNTIME=
+}
+
+# on_kwin COMMAND...: runs a command as a client of that compositor only (no X display).
+on_kwin() {
+  env -u DISPLAY XDG_RUNTIME_DIR="$KWIN_RUNTIME" WAYLAND_DISPLAY="$KWIN_SOCKET" "$@"
+}

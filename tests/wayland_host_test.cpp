@@ -7,6 +7,7 @@
 #include "platform/wayland/pointer_glue.hpp"
 #include "platform/wayland/wayland_present.hpp"
 #include "platform/wayland/wayland_probe.hpp"
+#include "platform/wayland/wayland_scale.hpp"
 
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
@@ -130,6 +131,19 @@ TEST(SurfaceScale, TheLargestOfTheOutputsTheWindowIsOnOrOfAllBeforeItIsOnAny)
     EXPECT_EQ(surfaceScale(std::vector<int>{0, -2}, none), 1) << "nonsense counts as 1";
 }
 
+TEST(Scale, LengthsInDevicePixelsRoundHalfAwayFromZero)
+{
+    EXPECT_EQ(Scale::fraction(150).device(503), 629) << "628.75";
+    EXPECT_EQ(Scale::fraction(180).device(503), 755) << "754.5";
+    EXPECT_EQ(Scale::fraction(210).device(503), 880) << "880.25";
+    EXPECT_EQ(Scale::fraction(180).device(-3), -5) << "-4.5";
+    EXPECT_EQ(Scale::whole(2).device(-32), -64);
+    EXPECT_DOUBLE_EQ(Scale::fraction(150).device(10.5), 13.125) << "the pointer's places are not rounded";
+    EXPECT_EQ(Scale::fraction(0), Scale::whole(1)) << "nonsense counts as 1";
+    EXPECT_EQ(Scale::fraction(150).wholeAbove(), 2);
+    EXPECT_EQ(Scale::fraction(240).wholeAbove(), 2);
+}
+
 TEST(RegionList, KeepsRegionsUntilFullThenCollapsesToTheirBoundsWithoutGrowing)
 {
     RegionList list(3);
@@ -151,7 +165,7 @@ TEST(RegionList, KeepsRegionsUntilFullThenCollapsesToTheirBoundsWithoutGrowing)
 
 TEST(FrameGeometry, PartsUnderThePointer)
 {
-    const FrameGeometry floating{503, 380, true};
+    const FrameGeometry floating{503, 380, true, Scale{}};
     EXPECT_EQ(floating.partAt(0, 0), FramePart::picture);
     EXPECT_EQ(floating.partAt(502, 379), FramePart::picture);
     // The buttons from the right, 32 pixels each, then the caption.
@@ -175,7 +189,7 @@ TEST(FrameGeometry, PartsUnderThePointer)
     EXPECT_EQ(floating.partAt(-kShadow - 1, 200), FramePart::outside);
     EXPECT_EQ(floating.partAt(200, 380 + kShadow), FramePart::outside);
     // A maximised window has no band to resize it by.
-    const FrameGeometry maximised{1920, 1086, false};
+    const FrameGeometry maximised{1920, 1086, false, Scale{}};
     EXPECT_EQ(maximised.partAt(-1, 200), FramePart::outside);
     EXPECT_EQ(maximised.partAt(1919, -1), FramePart::close);
     EXPECT_STREQ(cursorName(FramePart::resizeBottomRight), "bottom_right_corner");
@@ -195,7 +209,7 @@ TEST(WaylandSeat, APointerEventBelongsToThePictureTheFrameOrNothing)
     EXPECT_EQ(pointerOver(nullptr, window, true), PointerOver::nothing) << "the pointer left";
     EXPECT_EQ(pointerOver(nullptr, nullptr, false), PointerOver::nothing) << "before the window opens";
 
-    const FrameGeometry frame{503, 380, true};
+    const FrameGeometry frame{503, 380, true, Scale{}};
     EXPECT_EQ(partUnderPointer(PointerOver::picture, frame, -5.0F, -5.0F), FramePart::picture);
     EXPECT_EQ(partUnderPointer(PointerOver::frame, frame, 502.5F, -1.5F), FramePart::close);
     EXPECT_EQ(partUnderPointer(PointerOver::frame, frame, 10.0F, -12.0F), FramePart::caption);
@@ -205,13 +219,15 @@ TEST(WaylandSeat, APointerEventBelongsToThePictureTheFrameOrNothing)
 
 TEST(WaylandSeat, AButtonOnThePictureIsAClickInDevicePixelsAndOnTheFrameAResizeByItsEdge)
 {
-    const HostEvent click = pictureClick(BTN_RIGHT, kShift, 10.5F, 20.25F, 2);
+    const HostEvent click = pictureClick(BTN_RIGHT, kShift, 10.5F, 20.25F, Scale::whole(2));
     EXPECT_EQ(click.kind, HostEvent::Kind::mouseDown);
     EXPECT_EQ(click.button, PointerButton::right);
     EXPECT_EQ(click.modifiers, kShift);
     EXPECT_EQ(click.x, 21.0F);
     EXPECT_EQ(click.y, 40.5F);
-    EXPECT_EQ(pictureClick(BTN_EXTRA, 0, 0, 0, 1).button, PointerButton::other);
+    EXPECT_EQ(pictureClick(BTN_EXTRA, 0, 0, 0, Scale{}).button, PointerButton::other);
+    // At 1.5 the far corner of a 503-unit-wide picture (755 device pixels) is its last pixel, not beyond.
+    EXPECT_FLOAT_EQ(pictureClick(BTN_LEFT, 0, 502.5F, 0.5F, Scale::fraction(180)).x, 753.75F);
 
     EXPECT_EQ(frameButton(BTN_LEFT), FrameButton::left);
     EXPECT_EQ(frameButton(BTN_RIGHT), FrameButton::right);
@@ -235,8 +251,8 @@ TEST(WaylandSeat, AButtonOnThePictureIsAClickInDevicePixelsAndOnTheFrameAResizeB
 
 TEST(FrameGeometry, PiecesTileTheFrameRoundTheClientArea)
 {
-    for (const FrameGeometry frame :
-         {FrameGeometry{503, 380, true}, FrameGeometry{160, 1, true}, FrameGeometry{800, 576, false}}) {
+    for (const FrameGeometry frame : {FrameGeometry{503, 380, true, Scale{}}, FrameGeometry{160, 1, true, Scale{}},
+                                      FrameGeometry{800, 576, false, Scale{}}}) {
         const int s = frame.shadow();
         const int outerW = frame.width + 2 * s;
         const int outerH = frame.height + kTitleHeight + 2 * s;
@@ -262,7 +278,7 @@ TEST(FrameGeometry, PiecesTileTheFrameRoundTheClientArea)
 
 TEST(FrameLook, TitleBarCaptionButtonsAndShadow)
 {
-    const FrameGeometry frame{503, 380, true};
+    const FrameGeometry frame{503, 380, true, Scale{}};
     const Rect top = frame.piece(FrameGeometry::Piece::top);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(top.w * top.h));
     auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>((y - top.y) * top.w + (x - top.x))]; };
@@ -289,7 +305,7 @@ TEST(FrameLook, TitleBarCaptionButtonsAndShadow)
     EXPECT_GT(near, far);
     EXPECT_GT(near, 0U);
     // Inactive, the caption dims; a window too narrow for its caption clips it before the buttons.
-    const FrameGeometry narrow{120, 50, false};
+    const FrameGeometry narrow{120, 50, false, Scale{}};
     const Rect bar = narrow.piece(FrameGeometry::Piece::top);
     std::vector<std::uint32_t> small(static_cast<std::size_t>(bar.w * bar.h));
     look = FrameLook{};
@@ -309,35 +325,38 @@ TEST(FrameLook, TitleBarCaptionButtonsAndShadow)
 // The title bar as drawn for a geometry: its device pixels, read by frame coordinates in device pixels.
 struct TitleBar {
     explicit TitleBar(const FrameGeometry& frame, std::string_view caption, const FrameLook& look = {})
-        : scale(frame.scale), area(frame.piece(FrameGeometry::Piece::top))
+        : scale(frame.scale),
+          unitArea(frame.piece(FrameGeometry::Piece::top)),
+          area{scale.device(unitArea.x), scale.device(unitArea.y), scale.device(unitArea.w), scale.device(unitArea.h)}
     {
-        pixels.resize(static_cast<std::size_t>(area.w * area.h * scale * scale));
+        pixels.resize(static_cast<std::size_t>(area.w * area.h));
         drawPiece(pixels, frame, FrameGeometry::Piece::top, look, caption);
     }
     std::uint32_t at(int x, int y) const
     {
-        return pixels[static_cast<std::size_t>((y - area.y * scale) * area.w * scale + (x - area.x * scale))];
+        return pixels[static_cast<std::size_t>((y - area.y) * area.w + (x - area.x))];
     }
     // Which pixels of the caption's room (the bar left of the buttons) are inked.
     std::vector<bool> captionInk() const
     {
         std::vector<bool> ink;
-        for (int y = -kTitleHeight * scale; y < 0; ++y) {
-            for (int x = 0; x < (area.w + 2 * area.x - 3 * kButtonWidth) * scale; ++x) {
+        for (int y = -scale.device(kTitleHeight); y < 0; ++y) {
+            for (int x = 0; x < scale.device(unitArea.w + 2 * unitArea.x - 3 * kButtonWidth); ++x) {
                 ink.push_back(at(x, y) == 0xffffffffU);
             }
         }
         return ink;
     }
-    int scale;
-    Rect area;
+    Scale scale;
+    Rect unitArea;
+    Rect area;  // in device pixels
     std::vector<std::uint32_t> pixels;
 };
 
 TEST(FrameLook, AtTwiceTheScaleEveryUnitOfTheBarAndCaptionIsTwoByTwoDevicePixelsOfOneColour)
 {
-    const TitleBar one(FrameGeometry{503, 380, true, 1}, "Zarvo1");
-    const TitleBar two(FrameGeometry{503, 380, true, 2}, "Zarvo1");
+    const TitleBar one(FrameGeometry{503, 380, true, Scale::whole(1)}, "Zarvo1");
+    const TitleBar two(FrameGeometry{503, 380, true, Scale::whole(2)}, "Zarvo1");
     ASSERT_EQ(two.pixels.size(), one.pixels.size() * 4);
     int mismatched = 0;
     for (int y = -2 * kTitleHeight; y < 0; ++y) {
@@ -356,17 +375,43 @@ TEST(FrameLook, AtTwiceTheScaleEveryUnitOfTheBarAndCaptionIsTwoByTwoDevicePixels
     EXPECT_EQ(colours, (std::set<std::uint32_t>{0xff2b2b2bU, 0xffffffffU}));
 }
 
+TEST(FrameLook, AtScalesBetweenWholeNumbersTheBarIsCrispAndItsInkOnePieceAUnitAndMore)
+{
+    const std::vector<bool> inkAtOne = TitleBar(FrameGeometry{503, 380, true, Scale{}}, "Zarvo1").captionInk();
+    const auto atOne = std::count(inkAtOne.begin(), inkAtOne.end(), true);
+    for (const std::uint32_t in120ths : {150U, 180U, 210U}) {
+        const Scale scale = Scale::fraction(in120ths);
+        const TitleBar bar(FrameGeometry{503, 380, true, scale}, "Zarvo1");
+        // The piece ends where the client area begins; its buffer is the rounded size.
+        EXPECT_EQ(bar.area.y + bar.area.h, 0);
+        EXPECT_EQ(bar.area.w, scale.device(503 + 2 * kShadow));
+        std::set<std::uint32_t> colours;
+        for (int y = -scale.device(kTitleHeight); y < 0; ++y) {
+            for (int x = 0; x < scale.device(503); ++x) {
+                colours.insert(bar.at(x, y));
+            }
+        }
+        EXPECT_EQ(colours, (std::set<std::uint32_t>{0xff2b2b2bU, 0xffffffffU})) << in120ths << ": no blend";
+        // The caption's strokes: as much ink as at scale 1 at least, and no more than twice as thick each way.
+        const std::vector<bool> ink = bar.captionInk();
+        const auto inked = std::count(ink.begin(), ink.end(), true);
+        EXPECT_GE(inked, atOne) << in120ths;
+        EXPECT_LE(inked, atOne * 4) << in120ths;
+        EXPECT_NE(bar.at(-1, -scale.device(kTitleHeight) - 1) >> 24U, 0U) << "the shadow round the corner";
+    }
+}
+
 TEST(FrameLook, EveryPrintableCharacterHasAGlyphOfItsOwn)
 {
     std::set<std::vector<bool>> shapes;
     for (char c = ' '; c <= '~'; ++c) {
-        const std::vector<bool> ink = TitleBar(FrameGeometry{503, 380, false}, std::string(1, c)).captionInk();
+        const std::vector<bool> ink = TitleBar(FrameGeometry{503, 380, false, Scale{}}, std::string(1, c)).captionInk();
         const auto inked = std::count(ink.begin(), ink.end(), true);
         EXPECT_EQ(inked == 0, c == ' ') << "'" << c << "'";
         EXPECT_TRUE(shapes.insert(ink).second) << "'" << c << "' looks like another character";
     }
     // Anything else leaves a gap: no ink, and no crash.
-    const std::vector<bool> other = TitleBar(FrameGeometry{503, 380, false}, "\x7f\xc3\xa9\t").captionInk();
+    const std::vector<bool> other = TitleBar(FrameGeometry{503, 380, false, Scale{}}, "\x7f\xc3\xa9\t").captionInk();
     EXPECT_EQ(std::count(other.begin(), other.end(), true), 0);
 }
 

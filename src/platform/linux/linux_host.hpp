@@ -54,7 +54,8 @@ public:
     EventWait& operator=(EventWait&&) = delete;
 
     // Waits until the connection's descriptor can be read, a quit signal is pending or timeoutMs have passed
-    // (a negative time: no deadline). A quit signal comes first.
+    // (a negative time: no deadline; a negative descriptor: the connection is not watched). A quit signal
+    // comes first.
     Wake wait(int connection, int timeoutMs) const;
 
 private:

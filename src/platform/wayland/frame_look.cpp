@@ -69,11 +69,13 @@ const Glyph* glyphOf(char letter)
 }
 
 // A piece's pixels, addressed in device pixels of the frame's coordinates (the client area's top-left is
-// 0, 0), `scale` of them to a unit of the frame's geometry.
+// 0, 0), at the frame's scale.
 class Canvas {
 public:
-    Canvas(std::span<std::uint32_t> pixels, Rect area, int scale)
-        : pixels_(pixels), area_{area.x * scale, area.y * scale, area.w * scale, area.h * scale}, scale_(scale)
+    Canvas(std::span<std::uint32_t> pixels, Rect area, Scale scale)
+        : pixels_(pixels),
+          area_{scale.device(area.x), scale.device(area.y), scale.device(area.w), scale.device(area.h)},
+          scale_(scale)
     {}
 
     void put(int x, int y, std::uint32_t colour)
@@ -96,29 +98,32 @@ public:
             }
         }
     }
-    // A rectangle given in units, as its device pixels.
+    // A rectangle given in units, as the device pixels between its edges' nearest ones.
     void fillUnits(Rect r, std::uint32_t colour)
     {
-        fill({r.x * scale_, r.y * scale_, r.w * scale_, r.h * scale_}, colour);
+        const int x = scale_.device(r.x);
+        const int y = scale_.device(r.y);
+        fill({x, y, scale_.device(r.x + r.w) - x, scale_.device(r.y + r.h) - y}, colour);
     }
     const Rect& area() const { return area_; }
-    int scale() const { return scale_; }
+    Scale scale() const { return scale_; }
 
 private:
     std::span<std::uint32_t> pixels_;
     Rect area_;  // in device pixels
-    int scale_;
+    Scale scale_;
 };
 
 // The shadow's colour at a device pixel outside the frame: premultiplied black that fades with the distance.
-std::uint32_t shadowAt(const FrameGeometry& frame, int x, int y, int scale)
+std::uint32_t shadowAt(const FrameGeometry& frame, int x, int y)
 {
-    const int w = frame.width * scale;
-    const int h = frame.height * scale;
-    const int top = -kTitleHeight * scale;
+    const Scale scale = frame.scale;
+    const int w = scale.device(frame.width);
+    const int h = scale.device(frame.height);
+    const int top = -scale.device(kTitleHeight);
     const int dx = x < 0 ? -x : (x >= w ? x - w + 1 : 0);
     const int dy = y < top ? top - y : (y >= h ? y - h + 1 : 0);
-    const double distance = std::hypot(dx, dy) / scale - 1.0;
+    const double distance = std::hypot(dx, dy) / scale.device(1.0) - 1.0;
     const double fade = std::max(0.0, 1.0 - distance / kShadow);
     const auto alpha = static_cast<std::uint32_t>(std::lround(kShadowAlpha * fade * fade));
     return alpha << 24U;
@@ -138,13 +143,17 @@ void drawButton(Canvas& canvas, FramePart part, Rect box, const FrameLook& look,
     const int y = box.y + (box.h - kSign) / 2;
     switch (part) {
     case FramePart::close: {
-        // Two diagonals, each a band one unit wide across the sign's square of device pixels.
-        const int s = canvas.scale();
-        const int n = kSign * s;
+        // Two diagonals, each a band a unit wide (at least a device pixel) across the sign's square of
+        // device pixels.
+        const Scale scale = canvas.scale();
+        const int s = std::max(1, scale.device(1));
+        const int n = scale.device(kSign);
+        const int left = scale.device(x);
+        const int top = scale.device(y);
         for (int v = 0; v < n; ++v) {
             for (int u = 0; u < n; ++u) {
                 if ((u - v >= 0 && u - v < s) || (n - 1 - u - v >= 0 && n - 1 - u - v < s)) {
-                    canvas.put(x * s + u, y * s + v, ink);
+                    canvas.put(left + u, top + v, ink);
                 }
             }
         }
@@ -319,13 +328,14 @@ Rect FrameGeometry::piece(Piece which) const
 void drawPiece(std::span<std::uint32_t> pixels, const FrameGeometry& frame, FrameGeometry::Piece which,
                const FrameLook& look, std::string_view caption)
 {
-    const int scale = std::max(1, frame.scale);
-    Canvas canvas(pixels, frame.piece(which), scale);
+    Canvas canvas(pixels, frame.piece(which), frame.scale);
     const Rect& area = canvas.area();
+    const int barWidth = frame.scale.device(frame.width);
+    const int barTop = -frame.scale.device(kTitleHeight);
     for (int y = area.y; y < area.y + area.h; ++y) {
         for (int x = area.x; x < area.x + area.w; ++x) {
-            const bool bar = x >= 0 && x < frame.width * scale && y >= -kTitleHeight * scale && y < 0;
-            canvas.put(x, y, bar ? (look.active ? kBarActive : kBarInactive) : shadowAt(frame, x, y, scale));
+            const bool bar = x >= 0 && x < barWidth && y >= barTop && y < 0;
+            canvas.put(x, y, bar ? (look.active ? kBarActive : kBarInactive) : shadowAt(frame, x, y));
         }
     }
     if (which != FrameGeometry::Piece::top) {

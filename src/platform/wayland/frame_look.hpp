@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/framebuffer.hpp"
+#include "platform/wayland/wayland_scale.hpp"
 
 #include <array>
 #include <cstdint>
@@ -45,12 +46,12 @@ const char* cursorName(FramePart part);
 // The frame round a client area of width x height, floating or not (maximised, tiled or fullscreen windows
 // have no shadow and cannot be resized by their frame). Coordinates are in the desktop's units, relative to
 // the client area's top-left corner, so the title bar lies at negative y; the pieces' pixels are drawn at
-// `scale` device pixels to the unit.
+// the scale, a piece of w x h units in scale.device(w) x scale.device(h) device pixels.
 struct FrameGeometry {
     int width = 0;
     int height = 0;
     bool floating = true;
-    int scale = 1;
+    Scale scale;
 
     friend bool operator==(const FrameGeometry&, const FrameGeometry&) = default;
 
@@ -96,7 +97,8 @@ private:
 };
 
 // Draws one piece into `pixels` (premultiplied ARGB, top row first): the piece's rectangle in device pixels,
-// width x height times the geometry's scale.
+// its width and height in units each at the geometry's scale. A unit's edges fall on the device pixels
+// nearest to them, so at a scale between whole numbers the lines stay crisp, some a pixel thicker.
 void drawPiece(std::span<std::uint32_t> pixels, const FrameGeometry& frame, FrameGeometry::Piece which,
                const FrameLook& look, std::string_view caption);
 

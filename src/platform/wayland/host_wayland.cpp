@@ -14,6 +14,8 @@
 
 #include <wayland-client.h>
 
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 #include "xdg-decoration-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
@@ -49,6 +51,8 @@ struct Registry {
     Registry& operator=(Registry&&) = delete;
     ~Registry()
     {
+        release(globals.fractionalScale, wp_fractional_scale_manager_v1_destroy);
+        release(globals.viewporter, wp_viewporter_destroy);
         release(globals.shm, wl_shm_destroy);
         release(globals.decorationManager, zxdg_decoration_manager_v1_destroy);
         release(globals.wmBase, xdg_wm_base_destroy);
@@ -72,11 +76,8 @@ struct Host {
     Session session;
     lnx::EventWait wait;  // SIGINT and SIGTERM beside the connection
     Relay relay{session};
-    Outputs outputs{[this](int scale) {
-        window.setScale(scale);
-        seat.setScale(scale);
-    }};
-    Window window{relay};
+    Outputs outputs{[this](int scale) { window.followOutputs(scale); }};
+    Window window{relay, [this](Scale scale) { seat.setScale(scale.wholeAbove()); }};
     Seat seat{relay, registry.globals, window};
 };
 
@@ -106,6 +107,11 @@ void global(void* data, wl_registry* registry, std::uint32_t name, const char* i
     } else if (is(zxdg_decoration_manager_v1_interface) && g.decorationManager == nullptr) {
         g.decorationManager = static_cast<zxdg_decoration_manager_v1*>(
             wl_registry_bind(registry, name, &zxdg_decoration_manager_v1_interface, 1));
+    } else if (is(wp_viewporter_interface) && g.viewporter == nullptr) {
+        g.viewporter = static_cast<wp_viewporter*>(wl_registry_bind(registry, name, &wp_viewporter_interface, 1));
+    } else if (is(wp_fractional_scale_manager_v1_interface) && g.fractionalScale == nullptr) {
+        g.fractionalScale = static_cast<wp_fractional_scale_manager_v1*>(
+            wl_registry_bind(registry, name, &wp_fractional_scale_manager_v1_interface, 1));
     } else if (is(wl_shm_interface) && g.shm == nullptr) {
         g.shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
     } else if (is(wl_output_interface) && version >= 2) {
@@ -123,10 +129,14 @@ void globalRemoved(void* data, wl_registry* /*registry*/, std::uint32_t name)
 
 const wl_registry_listener kRegistryListener{global, globalRemoved};
 
-// Sends what is queued, then waits on the socket until an event comes or the next tick is due (timeoutMs;
-// no limit when negative), reads what came and dispatches it: one wake-up per tick while nothing happens.
+// Sends what is queued, then waits until the next tick is due (timeoutMs; no limit when negative), reads
+// what came meanwhile and dispatches it. With `watch` an event ends the wait at once: while the window is
+// hidden (it is seen again with the compositor's next event) and until it is shown. Without, the wait lasts
+// until the deadline: every event then waits for the next tick, which acts on a click or a key as soon as
+// an earlier wake-up would have shown it, so the compositor's answers to each picture (the buffers it
+// releases, the frames it has shown) wake the program no more than its ticks do.
 // Returns false when SIGINT or SIGTERM came: the program ends.
-bool waitAndDispatch(Host& host, int timeoutMs)
+bool waitAndDispatch(Host& host, int timeoutMs, bool watch)
 {
     wl_display* display = host.display;
     while (wl_display_prepare_read(display) != 0) {
@@ -138,8 +148,9 @@ bool waitAndDispatch(Host& host, int timeoutMs)
         wl_display_cancel_read(display);
         endOnBrokenConnection(display);
     }
-    const lnx::EventWait::Wake wake = host.wait.wait(wl_display_get_fd(display), timeoutMs);
-    if (wake == lnx::EventWait::Wake::connection) {
+    const lnx::EventWait::Wake wake = host.wait.wait(watch ? wl_display_get_fd(display) : -1, timeoutMs);
+    if (wake == lnx::EventWait::Wake::connection || (!watch && wake == lnx::EventWait::Wake::timeout)) {
+        // Without the watch, whatever came is read now; nothing there is no failure.
         if (wl_display_read_events(display) < 0) {
             endOnBrokenConnection(display);
         }
@@ -174,7 +185,7 @@ int runWindow(Host& host)
     // The first configure says the window may show; it brings the size (503 x 380 unless the compositor
     // says otherwise).
     while (!window.configured()) {
-        if (!waitAndDispatch(host, -1)) {
+        if (!waitAndDispatch(host, -1, true)) {
             return 0;  // SIGINT or SIGTERM
         }
         host.relay.raiseIfFailed();
@@ -196,7 +207,8 @@ int runWindow(Host& host)
         session.tick(Clock::now());
         session.present(window.sink());
         const auto now = Clock::now();
-        if (!waitAndDispatch(host, std::max(window.waitLimitMs(now, session.millisecondsToNextTick(now)), 0))) {
+        const int limit = std::max(window.waitLimitMs(now, session.millisecondsToNextTick(now)), 0);
+        if (!waitAndDispatch(host, limit, session.hidden())) {
             return 0;  // SIGINT or SIGTERM
         }
         host.relay.raiseIfFailed();

@@ -26,13 +26,13 @@ std::int16_t modifiers(const std::function<bool(const char* name)>& active)
     return modifierBits(active(XKB_MOD_NAME_SHIFT), active(XKB_MOD_NAME_CTRL), active(XKB_MOD_NAME_ALT));
 }
 
-HostEvent pictureClick(std::uint32_t code, std::int16_t modifiers, float x, float y, int scale)
+HostEvent pictureClick(std::uint32_t code, std::int16_t modifiers, float x, float y, Scale scale)
 {
     return {.kind = HostEvent::Kind::mouseDown,
             .button = pointerButton(code),
             .modifiers = modifiers,
-            .x = x * static_cast<float>(scale),
-            .y = y * static_cast<float>(scale)};
+            .x = static_cast<float>(scale.device(static_cast<double>(x))),
+            .y = static_cast<float>(scale.device(static_cast<double>(y)))};
 }
 
 int surfaceScale(std::span<const int> entered, std::span<const int> all)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/event.hpp"
+#include "platform/wayland/wayland_scale.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -19,7 +20,7 @@ std::int16_t modifiers(const std::function<bool(const char* name)>& active);
 
 // A press on the picture as the shared layer's click: the pointer comes in the desktop's units, the picture
 // has a pixel per device pixel.
-HostEvent pictureClick(std::uint32_t code, std::int16_t modifiers, float x, float y, int scale);
+HostEvent pictureClick(std::uint32_t code, std::int16_t modifiers, float x, float y, Scale scale);
 
 // The scale of the window's picture (device pixels per unit of the desktop): the largest of the outputs the
 // window is on, so it is crisp on the sharpest of them; before it is on any, the largest of all, where it

@@ -9,6 +9,8 @@
 struct wl_compositor;
 struct wl_shm;
 struct wl_subcompositor;
+struct wp_fractional_scale_manager_v1;
+struct wp_viewporter;
 struct xdg_wm_base;
 struct zxdg_decoration_manager_v1;
 
@@ -30,6 +32,9 @@ struct Globals {
     wl_shm* shm = nullptr;  // for the picture, the frame and the pointer's image
     xdg_wm_base* wmBase = nullptr;
     zxdg_decoration_manager_v1* decorationManager = nullptr;  // offered by compositors that draw title bars
+    // Both offered where the compositor takes scales between whole numbers.
+    wp_viewporter* viewporter = nullptr;
+    wp_fractional_scale_manager_v1* fractionalScale = nullptr;
 };
 
 // The shared layer as the listeners reach it. C code is on the stack below a listener, so a failure in the

@@ -9,6 +9,8 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include "viewporter-client-protocol.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -68,14 +70,15 @@ void RegionList::add(Rect r)
     rects_.push_back(r);
 }
 
-WaylandPresent::WaylandPresent(wl_display* display, wl_shm* shm, wl_surface* surface)
+WaylandPresent::WaylandPresent(wl_display* display, wl_shm* shm, wl_surface* surface, wp_viewport* viewport)
     : display_(display),
       shm_(shm),
       surface_(surface),
       damageBuffer_(wl_proxy_get_version(reinterpret_cast<wl_proxy*>(surface)) >=
                     WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION),
       buffers_{Buffer{.stale = RegionList(kRegionCapacity)}, Buffer{.stale = RegionList(kRegionCapacity)}},
-      uncommitted_(kRegionCapacity)
+      uncommitted_(kRegionCapacity),
+      viewport_(viewport)
 {}
 
 WaylandPresent::~WaylandPresent()
@@ -226,6 +229,11 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
     if (scale_ != committedScale_) {
         wl_surface_set_buffer_scale(surface_, scale_);
         committedScale_ = scale_;
+    }
+    if (viewport_ != nullptr && destination_ != committedDestination_ && destination_.first > 0 &&
+        destination_.second > 0) {
+        wp_viewport_set_destination(viewport_, destination_.first, destination_.second);
+        committedDestination_ = destination_;
     }
     wl_surface_attach(surface_, b->buffer, 0, 0);
     for (const Rect& r : uncommitted_.regions()) {

@@ -25,6 +25,7 @@ struct wl_display;
 struct wl_shm;
 struct wl_shm_pool;
 struct wl_surface;
+struct wp_viewport;
 
 namespace zarvo::wl {
 
@@ -59,8 +60,9 @@ public:
 
     // The surface is the window's (version 4 or later takes damage in buffer coordinates); the buffers come
     // from the host's shared-memory global, and their release events and the frame callbacks are dispatched
-    // with the host's other events.
-    WaylandPresent(wl_display* display, wl_shm* shm, wl_surface* surface);
+    // with the host's other events. The viewport is the surface's where the window follows the compositor's
+    // fractional scale, null elsewhere.
+    WaylandPresent(wl_display* display, wl_shm* shm, wl_surface* surface, wp_viewport* viewport = nullptr);
     ~WaylandPresent() override;
     WaylandPresent(const WaylandPresent&) = delete;
     WaylandPresent& operator=(const WaylandPresent&) = delete;
@@ -79,6 +81,9 @@ public:
 
     // The picture's pixels per unit of the surface (wl_surface.set_buffer_scale), from the next commit on.
     void setScale(int scale) { scale_ = scale; }
+    // With the viewport: the size in the desktop's units the picture is shown at, from the next commit on
+    // (the picture itself has a pixel per device pixel, buffer scale 1).
+    void setDestination(int width, int height) { destination_ = {width, height}; }
 
     // A commit whose frame callback the compositor has not answered yet: since when, or nullopt when none.
     std::optional<Clock::time_point> frameAwaitedSince() const;
@@ -116,8 +121,11 @@ private:
     RegionList uncommitted_;  // damage the compositor has not been told of yet
     int committedWidth_ = 0;
     int committedHeight_ = 0;
-    int scale_ = 1;                    // asked for
-    int committedScale_ = 1;           // told to the compositor
+    int scale_ = 1;                          // asked for
+    int committedScale_ = 1;                 // told to the compositor
+    wp_viewport* viewport_;                  // null without the fractional scale
+    std::pair<int, int> destination_{0, 0};  // asked for
+    std::pair<int, int> committedDestination_{0, 0};
     wl_callback* frame_ = nullptr;     // a commit's frame callback, until it comes
     Clock::time_point committedAt_{};  // of that commit
     Clock::time_point answeredAt_{};   // when the last callback came

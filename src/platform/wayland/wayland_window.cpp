@@ -5,6 +5,8 @@
 
 #include <wayland-client.h>
 
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 #include "xdg-decoration-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
@@ -82,7 +84,14 @@ struct WindowEvents {
         of(data).serverSide_ = mode == ZXDG_TOPLEVEL_DECORATION_V1_MODE_SERVER_SIDE;
     }
 
+    // The scale the compositor prefers for the window, in 120ths: the picture and the frame take it.
+    static void preferredScale(void* data, wp_fractional_scale_v1* /*scale*/, std::uint32_t in120ths)
+    {
+        of(data).setScale(Scale::fraction(in120ths));
+    }
+
     static constexpr xdg_surface_listener kSurface{surfaceConfigure};
+    static constexpr wp_fractional_scale_v1_listener kFractionalScale{preferredScale};
     static constexpr xdg_toplevel_listener kToplevel{toplevelConfigure, toplevelClose, toplevelBounds,
                                                      toplevelCapabilities};
     static constexpr zxdg_toplevel_decoration_v1_listener kDecoration{decorationConfigure};
@@ -96,6 +105,8 @@ Window::~Window()
     release(toplevel_, xdg_toplevel_destroy);
     release(xdgSurface_, xdg_surface_destroy);
     sink_.reset();
+    release(fractional_, wp_fractional_scale_v1_destroy);
+    release(viewport_, wp_viewport_destroy);
     release(surface_, wl_surface_destroy);
 }
 
@@ -103,9 +114,21 @@ void Window::open(wl_display* display, const Globals& globals, Outputs& outputs)
 {
     surface_ = wl_compositor_create_surface(globals.compositor);
     outputs.follow(surface_);
-    sink_ = std::make_unique<WaylandPresent>(display, globals.shm, surface_);
-    sink_->setScale(scale_);
-    frame_ = std::make_unique<WindowFrame>(globals.compositor, globals.subcompositor, globals.shm, surface_, kCaption);
+    // With both protocols the buffers have a pixel per device pixel at the compositor's preferred scale, and
+    // viewports show them at the window's size in units; without, the outputs' whole scale as a buffer scale.
+    wp_viewporter* viewporter = nullptr;
+    if (globals.viewporter != nullptr && globals.fractionalScale != nullptr) {
+        viewporter = globals.viewporter;
+        viewport_ = wp_viewporter_get_viewport(viewporter, surface_);
+        fractional_ = wp_fractional_scale_manager_v1_get_fractional_scale(globals.fractionalScale, surface_);
+        wp_fractional_scale_v1_add_listener(fractional_, &WindowEvents::kFractionalScale, this);
+    }
+    sink_ = std::make_unique<WaylandPresent>(display, globals.shm, surface_, viewport_);
+    if (fractional_ == nullptr) {
+        sink_->setScale(scale_.wholeAbove());
+    }
+    frame_ = std::make_unique<WindowFrame>(globals.compositor, globals.subcompositor, globals.shm, viewporter, surface_,
+                                           kCaption);
 
     xdgSurface_ = xdg_wm_base_get_xdg_surface(globals.wmBase, surface_);
     xdg_surface_add_listener(xdgSurface_, &WindowEvents::kSurface, this);
@@ -169,6 +192,7 @@ void Window::configure(xdg_surface* surface, std::uint32_t serial)
     configured_ = true;
     width_ = size.width;
     height_ = size.height;
+    sink_->setDestination(width_, height_);
     suspended_ = p.suspended;
     showFrame();
     commitDue_ = true;  // the acknowledgement and the window's geometry go with the next commit
@@ -178,12 +202,23 @@ void Window::configure(xdg_surface* surface, std::uint32_t serial)
     reportVisibility();
 }
 
-void Window::setScale(int scale)
+void Window::followOutputs(int scale)
 {
-    scale_ = scale;
-    if (sink_ != nullptr) {
-        sink_->setScale(scale);
+    if (fractional_ == nullptr) {
+        setScale(Scale::whole(scale));
     }
+}
+
+void Window::setScale(Scale scale)
+{
+    if (scale == scale_) {
+        return;
+    }
+    scale_ = scale;
+    if (sink_ != nullptr && fractional_ == nullptr) {
+        sink_->setScale(scale.wholeAbove());  // whole on this path
+    }
+    scaled_(scale);
     if (configured_) {
         showFrame();
         reportSize();

@@ -1,8 +1,9 @@
 // The Wayland window: an xdg-shell toplevel whose title bar is the compositor's where it offers server-side
 // decorations and a frame of our own elsewhere, its size and state from the configure events, the picture
-// on its surface at the outputs' scale, and whether anyone can see it: not while the compositor reports it
-// suspended or leaves a frame unanswered for a second. The seat reaches it for what lies under the pointer
-// and for what a click on the frame asks of the compositor.
+// on its surface at the outputs' scale or, where the compositor takes scales between whole numbers, at the
+// scale it prefers for the window (through a viewport), and whether anyone can see it: not while the compositor reports
+// it suspended or leaves a frame unanswered for a second. The seat reaches it for what lies under the pointer and for
+// what a click on the frame asks of the compositor.
 #pragma once
 
 #include "platform/wayland/frame_look.hpp"
@@ -14,11 +15,14 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 struct wl_display;
 struct wl_seat;
 struct wl_surface;
+struct wp_fractional_scale_v1;
+struct wp_viewport;
 struct xdg_surface;
 struct xdg_toplevel;
 struct zxdg_toplevel_decoration_v1;
@@ -29,7 +33,8 @@ class Outputs;
 
 class Window {
 public:
-    explicit Window(Relay& relay) : relay_(relay) {}
+    // `scaled` hears of every new scale (the pointer's images follow it).
+    Window(Relay& relay, std::function<void(Scale)> scaled) : relay_(relay), scaled_(std::move(scaled)) {}
     ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -41,12 +46,14 @@ public:
     void open(wl_display* display, const Globals& globals, Outputs& outputs);
     // The compositor's first configure has come: the window may show, at its size.
     bool configured() const { return configured_; }
+    // The outputs' whole scale: the window's, unless the compositor prefers a scale of its own for it.
+    void followOutputs(int scale);
     // Device pixels per unit of the desktop, for the picture and the frame; a new one resizes the client area.
-    void setScale(int scale);
-    int scale() const { return scale_; }
+    void setScale(Scale scale);
+    Scale scale() const { return scale_; }
     // The client area in device pixels.
-    int width() const { return width_ * scale_; }
-    int height() const { return height_ * scale_; }
+    int width() const { return scale_.device(width_); }
+    int height() const { return scale_.device(height_); }
     WaylandPresent& sink() { return *sink_; }
 
     // How long the wait from now may last: msToTick, and no longer than until a frame on its way counts as
@@ -79,7 +86,10 @@ private:
     void configure(xdg_surface* surface, std::uint32_t serial);
 
     Relay& relay_;
+    std::function<void(Scale)> scaled_;
     wl_surface* surface_ = nullptr;
+    wp_viewport* viewport_ = nullptr;               // with the compositor's preferred scale
+    wp_fractional_scale_v1* fractional_ = nullptr;  // that scale's object, where the compositor has one
     std::unique_ptr<WaylandPresent> sink_;
     std::unique_ptr<WindowFrame> frame_;  // ours, where the compositor draws no title bar
     xdg_surface* xdgSurface_ = nullptr;
@@ -97,7 +107,7 @@ private:
         bool active = false;
         bool suspended = false;
     } pending_;
-    int scale_ = 1;
+    Scale scale_;
     bool suspended_ = false;   // the compositor says nobody can see the window
     bool unanswered_ = false;  // a frame went unanswered: the window is out of sight
     bool visible_ = true;      // as last reported to the shared layer

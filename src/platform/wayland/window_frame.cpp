@@ -7,6 +7,8 @@
 #include <sys/mman.h>
 #include <wayland-client.h>
 
+#include "viewporter-client-protocol.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <utility>
@@ -42,12 +44,15 @@ const wl_buffer_listener kFrameBufferListener{bufferReleased};
 
 }  // namespace
 
-WindowFrame::WindowFrame(wl_compositor* compositor, wl_subcompositor* subcompositor, wl_shm* shm, wl_surface* window,
-                         std::string caption)
+WindowFrame::WindowFrame(wl_compositor* compositor, wl_subcompositor* subcompositor, wl_shm* shm,
+                         wp_viewporter* viewporter, wl_surface* window, std::string caption)
     : shm_(shm), caption_(std::move(caption))
 {
     for (Piece& piece : pieces_) {
         piece.surface = wl_compositor_create_surface(compositor);
+        if (viewporter != nullptr) {
+            piece.viewport = wp_viewporter_get_viewport(viewporter, piece.surface);
+        }
         piece.sub = wl_subcompositor_get_subsurface(subcompositor, piece.surface, window);
         // Behind the picture, and shown together with the window's own commits.
         wl_subsurface_place_below(piece.sub, window);
@@ -58,6 +63,9 @@ WindowFrame::WindowFrame(wl_compositor* compositor, wl_subcompositor* subcomposi
 WindowFrame::~WindowFrame()
 {
     for (Piece& piece : pieces_) {
+        if (piece.viewport != nullptr) {
+            wp_viewport_destroy(piece.viewport);
+        }
         wl_subsurface_destroy(piece.sub);
         wl_surface_destroy(piece.surface);
     }
@@ -114,9 +122,9 @@ std::optional<std::array<int, 2>> WindowFrame::offsetOf(const wl_surface* surfac
 void WindowFrame::draw(int first, int end)
 {
     // Each piece's buffer has its rectangle's size in device pixels.
-    const int scale = std::max(1, geometry_.scale);
+    const Scale scale = geometry_.scale;
     const auto devicePixels = [scale](Rect r) {
-        return static_cast<std::size_t>(r.w) * static_cast<std::size_t>(r.h) * static_cast<std::size_t>(scale * scale);
+        return static_cast<std::size_t>(scale.device(r.w)) * static_cast<std::size_t>(scale.device(r.h));
     };
     std::size_t bytes = 0;
     for (int i = first; i < end; ++i) {
@@ -131,7 +139,12 @@ void WindowFrame::draw(int first, int end)
         const Rect r = geometry_.piece(which);
         Piece& piece = pieces_[static_cast<std::size_t>(i)];
         wl_subsurface_set_position(piece.sub, r.x, r.y);
-        if (r.w <= 0 || r.h <= 0) {
+        const int w = scale.device(r.w);
+        const int h = scale.device(r.h);
+        if (w <= 0 || h <= 0) {
+            if (piece.viewport != nullptr) {
+                wp_viewport_set_destination(piece.viewport, -1, -1);
+            }
             wl_surface_attach(piece.surface, nullptr, 0, 0);
             wl_surface_commit(piece.surface);
             continue;
@@ -139,12 +152,16 @@ void WindowFrame::draw(int first, int end)
         const std::size_t count = devicePixels(r);
         auto* pixels = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(map) + offset);
         drawPiece({pixels, count}, geometry_, which, look_, caption_);
-        wl_buffer* buffer = wl_shm_pool_create_buffer(pool, static_cast<std::int32_t>(offset), r.w * scale, r.h * scale,
-                                                      r.w * scale * kWordBytes, WL_SHM_FORMAT_ARGB8888);
+        wl_buffer* buffer = wl_shm_pool_create_buffer(pool, static_cast<std::int32_t>(offset), w, h, w * kWordBytes,
+                                                      WL_SHM_FORMAT_ARGB8888);
         ++drawing->alive;
         wl_buffer_add_listener(buffer, &kFrameBufferListener, drawing);
         offset += count * kWordBytes;
-        wl_surface_set_buffer_scale(piece.surface, scale);
+        if (piece.viewport != nullptr) {
+            wp_viewport_set_destination(piece.viewport, r.w, r.h);  // buffer scale 1: a pixel a device pixel
+        } else {
+            wl_surface_set_buffer_scale(piece.surface, scale.wholeAbove());
+        }
         wl_surface_attach(piece.surface, buffer, 0, 0);
         wl_surface_damage(piece.surface, 0, 0, r.w, r.h);
         wl_surface_commit(piece.surface);

@@ -1,7 +1,9 @@
 // The window's frame on a compositor that draws none: its four pieces (title bar, left, right and bottom
 // bands) as sub-surfaces of the window's surface, each with a small shared-memory buffer drawn anew only
 // when the size, the state or the look changes. Like every sub-surface state, what is set here shows with
-// the window surface's next commit, together with the picture of the new size.
+// the window surface's next commit, together with the picture of the new size. Where the compositor takes
+// scales between whole numbers, each piece has a viewport that shows its buffer (a device pixel to a pixel)
+// at the piece's size in units; elsewhere the buffers carry the whole scale.
 #pragma once
 
 #include "platform/wayland/frame_look.hpp"
@@ -18,13 +20,16 @@ struct wl_shm;
 struct wl_subcompositor;
 struct wl_subsurface;
 struct wl_surface;
+struct wp_viewport;
+struct wp_viewporter;
 
 namespace zarvo::wl {
 
 class WindowFrame {
 public:
-    WindowFrame(wl_compositor* compositor, wl_subcompositor* subcompositor, wl_shm* shm, wl_surface* window,
-                std::string caption);
+    // The viewporter where the window follows the compositor's fractional scale, null elsewhere.
+    WindowFrame(wl_compositor* compositor, wl_subcompositor* subcompositor, wl_shm* shm, wp_viewporter* viewporter,
+                wl_surface* window, std::string caption);
     ~WindowFrame();
     WindowFrame(const WindowFrame&) = delete;
     WindowFrame& operator=(const WindowFrame&) = delete;
@@ -50,6 +55,7 @@ private:
     struct Piece {
         wl_surface* surface = nullptr;
         wl_subsurface* sub = nullptr;
+        wp_viewport* viewport = nullptr;  // with the fractional scale
     };
     // Draws the pieces from `first` on (the title bar is the first): all of them, or the title bar alone.
     void draw(int first, int end);
