@@ -1,6 +1,6 @@
 # What a user installs, and CPack's packages of it. On Linux: the program, its desktop entry, the icon in
-# the theme's sizes, the manual page, the software-centre metadata and the package's copyright and
-# changelog; `cpack -G DEB` in the release build makes zarvo1_<version>_<arch>.deb. On Windows: the
+# the theme's sizes, the manual page, the software-centre metadata, the XScreenSaver display mode with the
+# description its settings read, and the package's copyright and changelog; `cpack -G DEB` in the release build makes zarvo1_<version>_<arch>.deb. On Windows: the
 # executable and a short text on its use; `cpack -G ZIP` in the win32 build makes zarvo1-<x.yy>-win32.zip.
 # For the web: the site's files; `cpack -G ZIP` in the web build makes zarvo1-<x.yy>-web.zip.
 include_guard(GLOBAL)
@@ -24,7 +24,9 @@ before it. Every point nudges the colour of the pixel under it toward a
 target colour that drifts at random, so the trails slowly change hue and
 fade into one another.
 A left click scatters the chain, a right click also wipes the window, a
-click with Shift held picks a new colour and Escape ends the program.]=])
+click with Shift held picks a new colour and Escape ends the program.
+The package also holds zarvo1-saver, the same animation as a display mode
+for XScreenSaver.]=])
 set(CPACK_PACKAGE_CONTACT "${ZARVO1_MAINTAINER}")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://github.com/zarvo1/zarvo1")
 
@@ -49,9 +51,14 @@ elseif(WIN32)
   set(CPACK_PACKAGE_FILE_NAME "zarvo1-${ZARVO1_VERSION_TEXT}-${platform}")
 else()
   install(TARGETS zarvo1 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The display mode where XScreenSaver runs its display modes from (Debian: /usr/libexec/xscreensaver), and
+  # its description where the settings look for it by the program's name.
+  install(TARGETS zarvo1-saver RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
+  install(FILES packaging/zarvo1-saver.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
   # Relocations resolved and made read-only at start-up, as Debian's hardening asks of a binary.
   if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
     target_link_options(zarvo1 PRIVATE -Wl,-z,relro -Wl,-z,now)
+    target_link_options(zarvo1-saver PRIVATE -Wl,-z,relro -Wl,-z,now)
   endif()
   install(FILES packaging/zarvo1.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   zarvo1_icon(THEME_DIR theme)
@@ -92,6 +99,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION x11)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS xscreensaver)
 endif()
 
 include(CPack)

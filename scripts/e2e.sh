@@ -1,6 +1,7 @@
 # The helpers of the end-to-end stages (test-e2e-linux, test-e2e-wayland, test-storm, test-package,
-# test-windows), defined here once. Sourced, not run; sources scripts/lib.sh and scripts/xvfb.sh itself. A
-# stage that runs on weston sources scripts/wayland.sh after this file.
+# test-windows, test-web) and of the scripts that run the program on a virtual X server (run, measure-*,
+# make-screenshots), defined here once. Sourced, not run; sources scripts/lib.sh and scripts/xvfb.sh itself.
+# A stage that runs on a Wayland compositor sources scripts/wayland.sh after this file.
 #
 # Counting (each stage ends with "N passed, N failed" and a non-zero status on any failure)
 #   case="..."; pass [FIGURES] | fail REASON    one line per case: "PASS  case (figures)", "FAIL  case: reason"
@@ -9,15 +10,21 @@
 #                                               non-zero when any failed: end the stage with it
 #   abort_stage REASON                          fails $case, prints the summary and exits: nothing can follow
 # Waiting (bounded waits on a condition; a fixed sleep only where the time is what is checked)
-#   wait_until SECONDS COMMAND...               (xvfb.sh) runs COMMAND every 50 ms until it succeeds
-#   now_ms                                      (xvfb.sh) the clock in milliseconds
-#   in_event_loop PID                           (xvfb.sh) the process sleeps in its wait for the next tick
+#   wait_until SECONDS COMMAND...               runs COMMAND every 50 ms until it succeeds
+#   now_ms                                      the clock in milliseconds
+# Processes
+#   stop_process PID                            ends a process the script started: TERM, after 3 s KILL
+#   in_event_loop PID                           the process sleeps in its wait for the next tick
+#   status_field PID FIELD                      a number from /proc/PID/status (VmRSS, ...)
 # The program ($program, its pid in $pid, its stderr in $work/stderr)
 #   program_or_build [PROGRAM]                  sets program: PROGRAM, or the release build, built here
-#   start_program                               (xvfb.sh) starts it and waits for its window: sets pid, win
+#   start_program                               (xvfb.sh) starts it on X and waits for its window: sets pid, win
 #   find_window PID [SECONDS]                   (xvfb.sh) waits for the visible window "Zarvo1" of PID
-#   await_end SECONDS                           (xvfb.sh) waits for it to end: sets status and gone_ms
-#   stop_program                                ends it if it still runs; stop_process PID (xvfb.sh) ends any
+#   await_end SECONDS                           waits for it to end: sets status and gone_ms
+#   stop_program                                ends it if it still runs
+#   stderr_excerpt [FILE]                       the start of what it said (FILE, default $work/stderr), without
+#                                               the protocol log WAYLAND_DEBUG adds; no_window: the case fails
+#                                               on a window that did not show, with that excerpt
 # The picture: the X window $win, or the part $area (WIDTHxHEIGHT+X+Y) of it when set (a client area in
 # weston's output); pictures are PNG files
 #   shot FILE                                   saves the picture now
@@ -35,8 +42,12 @@
 #                                               pointer off the picture, where weston draws it)
 #   has_focus                                   $win has the keyboard focus
 #   close_window WINDOW                         (xvfb.sh) the close request a window manager sends
-# The X server (xvfb.sh): start_xvfb [WxH[xDEPTH]], stop_xvfb, snapshot WINDOW FILE, window_size WINDOW,
-# status_field PID FIELD; weston (wayland.sh): start_weston, stop_weston, on_weston, await_client_area.
+# The cases both window systems share (test-e2e-linux and test-e2e-wayland run them on their window)
+#   shared_cases_first                          the picture changes; a Shift click; a left click
+#   shared_cases_last                           other keys and the middle button; Escape, which ends it
+# The X server (xvfb.sh): start_xvfb [WxH[xDEPTH]], stop_xvfb, snapshot WINDOW FILE, window_size WINDOW;
+# Wayland compositors (wayland.sh): start_weston, stop_weston, on_weston, await_client_area, start_sway,
+# stop_sway, on_sway.
 
 . "${BASH_SOURCE[0]%/*}/lib.sh"
 . "${BASH_SOURCE[0]%/*}/xvfb.sh"
@@ -78,6 +89,53 @@ abort_stage() {
   exit 1
 }
 
+# ---- waiting and processes --------------------------------------------------------------------------------
+
+# now_ms: the clock, in milliseconds.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# wait_until SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds, for at most SECONDS (a
+# fraction allowed); returns 1 when it never did. What the tests wait on instead of a fixed sleep: a
+# condition, with a bound.
+wait_until() {
+  local deadline=$(($(now_ms) + $(awk -v s="$1" 'BEGIN {printf "%d", s * 1000}')))
+  shift
+  until "$@"; do
+    [ "$(now_ms)" -lt "$deadline" ] || return 1
+    sleep 0.05
+  done
+}
+
+# stop_process PID: ends a process this script started: asks it to stop, and after 3 s forces it.
+stop_process() {
+  local pid=$1 i
+  kill "$pid" 2>/dev/null || true
+  for i in $(seq 30); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -9 "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
+# in_event_loop PID: succeeds while process PID sleeps in its wait for the next tick or event, as
+# /proc/PID/wchan names the kernel function it sleeps in: poll (poll_schedule_timeout, do_sys_poll), the
+# wait of both Linux hosts. Those are names, the same on every architecture, not system-call numbers. A
+# round trip to the display server waits in poll too, but only for an instant: the wait must be seen on two
+# readings 20 ms apart.
+in_event_loop() {
+  sleeps_waiting "$1" && sleep 0.02 && sleeps_waiting "$1"
+}
+sleeps_waiting() {
+  local where
+  # The file ends without a newline, so read would report a failure for the name it did read.
+  where=$(cat "/proc/$1/wchan" 2>/dev/null) || return 1
+  [[ ${where%%.*} =~ ^(poll_schedule_timeout|do_sys_poll|do_poll)$ ]]
+}
+
+# status_field PID FIELD: a field of /proc/PID/status (VmRSS, voluntary_ctxt_switches, ...), number only.
+status_field() { awk -v f="$2:" '$1 == f {print $2}' "/proc/$1/status"; }
+
 # ---- the program -------------------------------------------------------------------------------------------
 
 # program_or_build [PROGRAM]: the program under test is PROGRAM; without one the release program is built
@@ -88,12 +146,35 @@ program_or_build() {
   [ -x "$program" ] || { echo "no program at $program"; exit 1; }
 }
 
+# await_end SECONDS: waits up to SECONDS, looking every 10 ms, for the program to end. Sets status (its exit
+# status) and gone_ms (when it was seen gone, by now_ms); returns 1 if it is still running.
+await_end() {
+  gone_ms=
+  local deadline=$(($(now_ms) + $1 * 1000))
+  while kill -0 "$pid" 2>/dev/null; do
+    [ "$(now_ms)" -lt "$deadline" ] || return 1
+    sleep 0.01
+  done
+  gone_ms=$(now_ms)
+  wait "$pid"
+  status=$?
+  pid=
+}
+
 # stop_program: ends the program under test if it is still running, and forgets it.
 stop_program() {
   [ -n "${pid:-}" ] || return 0
   stop_process "$pid"
   pid=
 }
+
+# stderr_excerpt [FILE]: the first 300 characters the program wrote to FILE (default $work/stderr), leaving
+# out the protocol log that WAYLAND_DEBUG writes there (lines that start with its time stamp in brackets).
+stderr_excerpt() {
+  grep -aEv '^\[ *[0-9]+\.[0-9]+\] ' "${1:-$work/stderr}" | head -c 300
+}
+# no_window: the case fails because the program's window did not show; says what the program said.
+no_window() { fail "no window showed; stderr: $(stderr_excerpt)"; }
 
 # ---- the picture -------------------------------------------------------------------------------------------
 
@@ -193,3 +274,45 @@ click_at() {
 pointer_away() { :; }
 
 has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$win" ]; }
+
+# ---- the cases both window systems share -------------------------------------------------------------------
+
+# Run on the program's window as the stage shows it: running ($pid), just opened (503 x 380, its picture
+# through shot and its input through click_at, as the stage defines them), with the keyboard focus. The
+# stage's own cases on the same window go between the two calls. Needs $work.
+
+# shared_cases_first: the picture changes over time; a Shift click gives the trails a new colour; a left
+# click scatters the chain and keeps the trails.
+shared_cases_first() {
+  case="the picture changes over time"
+  shot "$work/t0.png"
+  wait_until 1.5 shows_change "$work/t0.png" "$work/t1.png"
+  if [ "$(differing "$work/t0.png" "$work/t1.png")" -gt 0 ]; then pass; else fail "no pixel changed in 1.5 s"; fi
+
+  case="a Shift click gives the trails a new colour"
+  local n k
+  n=$(bright_trails)
+  if [ "$n" -ge 3 ]; then pass; else fail "only $n bright pixels after three Shift clicks"; fi
+
+  case="a left click scatters the chain and keeps the trails"
+  shot "$work/before-left.png"
+  click_at 1 100 100
+  wait_until 5 shows_change "$work/before-left.png" "$work/after-left.png"  # a tick shown since the click
+  k=$(kept "$work/before-left.png" "$work/after-left.png")
+  if [ "$k" -ge 95 ]; then pass; else fail "only $k% of the trails are left"; fi
+}
+
+# shared_cases_last: other keys and the middle button do not end the program; Escape with modifiers ends it
+# with status 0, and it reported nothing.
+shared_cases_last() {
+  case="other keys and the middle button do not end the program"
+  xdotool key a space Return F1 ctrl+q alt+F4 ctrl+c shift+a Caps_Lock Caps_Lock
+  click_at 2 50 50
+  sleep 0.5  # still running half a second later: the time is what is checked
+  if kill -0 "$pid" 2>/dev/null; then pass; else fail "the program ended"; fi
+
+  case="Escape with modifiers ends the program with status 0, and it reported nothing"
+  xdotool key ctrl+shift+Escape
+  await_end 5 || status=running
+  if [ "$status" = 0 ] && [ ! -s "$work/stderr" ]; then pass; else fail "status $status; stderr: $(stderr_excerpt)"; fi
+}

@@ -184,6 +184,8 @@ PACKAGE_CHECK_PACKAGES=(lintian appstream desktop-file-utils man-db)
 # The web page: WebAssembly from Debian's emscripten (its prebuilt, frozen C and C++ libraries), GoogleTest's
 # sources compiled with it, and node to run the tests.
 WEB_PACKAGES=(cmake make python3 emscripten nodejs node-acorn googletest)
+# XScreenSaver, which runs the display mode in the saver's stage.
+SAVER_PACKAGES=(xscreensaver)
 # The 32-bit Wine: optional, since a package source may not supply it and a kernel may not run it.
 WINDOWS_RUN32_PACKAGES=(wine wine32:i386)
 # The web page in real browsers: chromium headless and the node script that drives it, the web server.
@@ -212,14 +214,14 @@ ensure_packages() {
   need_packages "$*" "$@"
 }
 
-# release_program: installs what the native build needs and builds the release program and what installing
-# it takes (the compressed manual page and changelog), quietly unless it fails. Prints nothing; the program
-# is build/release/zarvo1.
+# release_program [TARGET...]: installs what the native build needs and builds the release program and what
+# installing it takes (the compressed manual page and changelog), and the further targets named, quietly
+# unless it fails. Prints nothing; the program is build/release/zarvo1.
 release_program() {
   need_packages "the native build" "${BUILD_PACKAGES[@]}"
   local log
   log=$(mktemp)
-  if ! { cmake --preset release >"$log" 2>&1 && cmake --build --preset release -j "$(nproc)" --target zarvo1 zarvo1-docs >>"$log" 2>&1; }; then
+  if ! { cmake --preset release >"$log" 2>&1 && cmake --build --preset release -j "$(nproc)" --target zarvo1 zarvo1-docs "$@" >>"$log" 2>&1; }; then
     tail -n 30 "$log" >&2
     rm -f "$log"
     echo "the release build of the program failed" >&2

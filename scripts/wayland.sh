@@ -1,6 +1,6 @@
 # Shell helpers for running the program on a real Wayland compositor: weston nested in Xvfb (its x11
 # backend draws its output into an X window, and XTEST input on the outer X server reaches the program
-# through it), or weston's headless backend. Sourced, not run; needs scripts/lib.sh and scripts/xvfb.sh.
+# through it), or weston's headless backend; sway on its x11 backend. Sourced after scripts/e2e.sh.
 
 # The compositor, a cursor theme (without one weston draws the pointer as a black square, which the
 # pictures would take for part of the client area) and the X side.
@@ -49,6 +49,8 @@ EOF
       # corner lines the two up, and from then on a place on the X screen is the same place in the output
       # (keep the pointer inside the output).
       xdotool mousemove 0 0
+      # Until weston draws its output the window is black all over, which would pass for a client area.
+      wait_until 10 output_drawn || { echo "weston drew no output" >&2; return 1; }
       return 0
     fi
     sleep 0.1
@@ -73,6 +75,15 @@ on_weston() {
 # output_shot FILE: weston's output as the outer X server shows it.
 output_shot() {
   import -silent -window "$WESTON_WINDOW" "png:$1"
+}
+
+# output_drawn: weston's output shows its background (blue), not the black of a window not drawn yet.
+output_drawn() {
+  local shot drawn=
+  shot=$(mktemp --suffix=.png)
+  output_shot "$shot" && drawn=$("$CONVERT" "$shot" -format '%[fx:mean > 0.05]' info: 2>/dev/null)
+  rm -f "$shot"
+  [ "$drawn" = 1 ]
 }
 
 # find_client_area FILE: prints the program's client area in weston's output as WIDTHxHEIGHT+X+Y: the
@@ -137,6 +148,9 @@ start_sway() {
   SWAY_IPC=$(ls "$SWAY_RUNTIME"/sway-ipc.* | head -n 1)
   SWAY_OUTPUT=$(xwininfo -root -children | awk '/"wlroots/ {print $1; exit}')
 }
+
+# on_sway COMMAND...: sends sway a command through its IPC socket (swaymsg), quietly.
+on_sway() { SWAYSOCK=$SWAY_IPC swaymsg "$@" >/dev/null; }
 
 # stop_sway: stops the sway start_sway started, by its process id, and removes its folder.
 stop_sway() {

@@ -1,5 +1,6 @@
-# Shell helpers for running the program on a virtual X server: start and stop Xvfb, find the program's
-# window, read its size and pixels, read the process's figures. Sourced, not run; needs scripts/lib.sh.
+# Shell helpers for running the program on a virtual X server: start and stop Xvfb, start the program and
+# find its window, read the window's size and pixels, send it the window manager's close request. Sourced
+# through scripts/e2e.sh, which defines the generic helpers these call (stop_process, now_ms).
 
 # What these helpers and the end-to-end tests call: the X server, the input driver (XTEST), ImageMagick,
 # the X utilities, and Python for the one X request no utility here sends.
@@ -41,18 +42,6 @@ stop_xvfb() {
   XVFB_PID=
 }
 
-# stop_process PID: ends a process this script started: asks it to stop, and after 3 s forces it.
-stop_process() {
-  local pid=$1 i
-  kill "$pid" 2>/dev/null || true
-  for i in $(seq 30); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -9 "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-}
-
 # find_window PID [SECONDS]: prints the id of the visible window with the caption "Zarvo1" that process PID
 # owns, waiting up to SECONDS (10 by default) for it to appear; fails at once when the process ends.
 find_window() {
@@ -75,39 +64,6 @@ snapshot() {
 # window_size WINDOW: the window's size as WIDTHxHEIGHT, as the X server has it.
 window_size() {
   xwininfo -id "$1" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}'
-}
-
-# status_field PID FIELD: a field of /proc/PID/status (VmRSS, voluntary_ctxt_switches, ...), number only.
-status_field() { awk -v f="$2:" '$1 == f {print $2}' "/proc/$1/status"; }
-
-# now_ms: the clock, in milliseconds.
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-
-# wait_until SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds, for at most SECONDS (a
-# fraction allowed); returns 1 when it never did. What the tests wait on instead of a fixed sleep: a
-# condition, with a bound.
-wait_until() {
-  local deadline=$(($(now_ms) + $(awk -v s="$1" 'BEGIN {printf "%d", s * 1000}')))
-  shift
-  until "$@"; do
-    [ "$(now_ms)" -lt "$deadline" ] || return 1
-    sleep 0.05
-  done
-}
-
-# in_event_loop PID: succeeds while process PID sleeps in its wait for the next tick or event, as
-# /proc/PID/wchan names the kernel function it sleeps in: poll (poll_schedule_timeout, do_sys_poll), the
-# wait of both Linux hosts. Those are names, the same on every architecture, not system-call numbers. A
-# round trip to the X server waits in poll too, but only for an instant: the wait must be seen on two
-# readings 20 ms apart.
-in_event_loop() {
-  sleeps_waiting "$1" && sleep 0.02 && sleeps_waiting "$1"
-}
-sleeps_waiting() {
-  local where
-  # The file ends without a newline, so read would report a failure for the name it did read.
-  where=$(cat "/proc/$1/wchan" 2>/dev/null) || return 1
-  [[ ${where%%.*} =~ ^(poll_schedule_timeout|do_sys_poll|do_poll)$ ]]
 }
 
 # close_window WINDOW: asks the window to close as a window manager does when the user clicks its close
@@ -156,17 +112,3 @@ start_program() {
   win=$(find_window "$pid") || { win=; return 1; }
 }
 
-# Waits up to $1 seconds, looking every 10 ms, for the program to end. Sets status (its exit status) and
-# gone_ms (when it was seen gone, by now_ms); returns 1 if it is still running.
-await_end() {
-  gone_ms=
-  local deadline=$(($(now_ms) + $1 * 1000))
-  while kill -0 "$pid" 2>/dev/null; do
-    [ "$(now_ms)" -lt "$deadline" ] || return 1
-    sleep 0.01
-  done
-  gone_ms=$(now_ms)
-  wait "$pid"
-  status=$?
-  pid=
-}

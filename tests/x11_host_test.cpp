@@ -1,10 +1,14 @@
 // The X11 host's parts that need no X server: buttons and keys with their modifiers, the desktop's scale
-// from its resources, and the one line an X error becomes.
+// from its resources, the one line an X error becomes, and the display mode's choice of window.
 #include "host/window_sizing.hpp"
 #include "platform/x11/input_x11.hpp"
+#include "platform/x11/saver_target.hpp"
 
 #include <gtest/gtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
+
+#include <initializer_list>
+#include <vector>
 
 namespace zarvo::x11 {
 namespace {
@@ -69,6 +73,45 @@ TEST(X11Errors, OneLineNamingTheErrorAndTheRequest)
     EXPECT_EQ(errorLine(3, 18, 0), "the X server refused a request: BadWindow, request 18.0");
     EXPECT_EQ(errorLine(17, 1, 0), "the X server refused a request: BadImplementation, request 1.0");
     EXPECT_EQ(errorLine(128, 130, 1), "the X server refused a request: error 128, request 130.1");
+}
+
+SaverChoice saverChoice(std::initializer_list<std::string_view> arguments, std::string_view environment = "")
+{
+    const std::vector<std::string_view> list(arguments);
+    return chooseSaverTarget(list, environment);
+}
+
+TEST(X11Saver, TheWindowComesFromTheIdTheEnvironmentTheRootOrIsItsOwn)
+{
+    using Kind = SaverTarget::Kind;
+    const auto is = [](const SaverChoice& c, Kind kind, std::uint32_t window) {
+        return c.error.empty() && c.target.kind == kind && c.target.window == window;
+    };
+    EXPECT_TRUE(is(saverChoice({}), Kind::ownWindow, 0));
+    EXPECT_TRUE(is(saverChoice({"-root"}), Kind::root, 0));
+    EXPECT_TRUE(is(saverChoice({"--root"}), Kind::root, 0));
+    EXPECT_TRUE(is(saverChoice({"-window-id", "4194311"}), Kind::given, 4194311));
+    EXPECT_TRUE(is(saverChoice({"--window-id", "0x400007"}), Kind::given, 0x400007));
+    EXPECT_TRUE(is(saverChoice({"--window-id", "0X1fFfFfFf"}), Kind::given, 0x1FFFFFFF));
+    // XScreenSaver runs "zarvo1-saver --root" with its own window in the environment: that window is meant.
+    EXPECT_TRUE(is(saverChoice({}, "0xA00003"), Kind::given, 0xA00003));
+    EXPECT_TRUE(is(saverChoice({"--root"}, "10485763"), Kind::given, 10485763));
+    // Its preview names the window on the command line as well; the command line wins.
+    EXPECT_TRUE(is(saverChoice({"--window-id", "0x200001"}, "0xA00003"), Kind::given, 0x200001));
+    EXPECT_TRUE(is(saverChoice({"-window-id", "7", "-window-id", "9"}), Kind::given, 9));
+}
+
+TEST(X11Saver, AnythingElseIsRefusedWithWhatIsAccepted)
+{
+    for (const auto& wrong :
+         {saverChoice({"-fps"}), saverChoice({"root"}), saverChoice({"-root", "---root"}), saverChoice({"-window-id"}),
+          saverChoice({"-window-id", "0x"}), saverChoice({"-window-id", "12ab"}), saverChoice({"-window-id", "-5"}),
+          saverChoice({"-window-id", "0"}), saverChoice({"-window-id", "0x20000000"}),
+          saverChoice({"-window-id", "99999999999"}), saverChoice({"-window-id", " 7"})}) {
+        EXPECT_NE(wrong.error.find("accepted: -root, -window-id ID"), std::string::npos) << wrong.error;
+    }
+    EXPECT_EQ(saverChoice({"-s"}).error.substr(0, 21), "unknown argument \"-s\"");
+    EXPECT_EQ(saverChoice({"-root"}, "window").error, "XSCREENSAVER_WINDOW=\"window\" is no window id");
 }
 
 }  // namespace

@@ -4,10 +4,6 @@
 #include "platform/wayland/wayland_probe.hpp"
 #include "platform/x11/host_x11.hpp"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -15,14 +11,7 @@
 
 int main()
 {
-#if defined(__GLIBC__)
-    // The picture is the one large allocation, and it follows the window's size. With a fixed threshold
-    // every picture larger than 128 kB lives in a mapping of its own that goes back to the system when it
-    // is freed. Left to itself the C library raises the threshold after freeing the first large picture,
-    // and later ones come from the heap, where a freed picture can stay resident for the rest of the run.
-    // The same for either host, so it is set once here.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-#endif
+    zarvo::lnx::mapLargePicturesApart();
     using zarvo::wl::DisplayChoice;
     const auto text = [](const char* name) {
         const char* value = std::getenv(name);

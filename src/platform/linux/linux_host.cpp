@@ -1,6 +1,9 @@
 // The Linux hosts' failure line, their exit on a broken connection, and their wait.
 #include "platform/linux/linux_host.hpp"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <poll.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -26,6 +29,13 @@ void fail(std::string_view line)
 void ignoreBrokenPipes()
 {
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+void mapLargePicturesApart()
+{
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
 }
 
 EventWait::EventWait()

@@ -20,6 +20,13 @@ void report(std::string_view line);
 // A display server gone shows as a broken connection, not as SIGPIPE.
 void ignoreBrokenPipes();
 
+// The picture is the one large allocation, and it follows the window's size. With a fixed threshold every
+// picture larger than 128 kB lives in a mapping of its own that goes back to the system when it is freed.
+// Left to itself the C library raises the threshold after freeing the first large picture, and later ones
+// come from the heap, where a freed picture can stay resident for the rest of the run. Each Linux entry
+// sets it once, first, for whichever host it runs.
+void mapLargePicturesApart();
+
 // Runs a host's window and returns its status; a failure that escapes it is reported in one line and the
 // status is 1.
 template <class Body>

@@ -1,6 +1,8 @@
 // The X11 window on xcb alone, on one connection: the window and its properties, the keyboard through
 // libxkbcommon-x11, the picture through X11Present, and one poll on the connection (and on the quit
-// signals) until the next tick. Errors come from xcb: an error packet, or a broken connection.
+// signals) until the next tick. Errors come from xcb: an error packet, or a broken connection. The display
+// mode runs the same host in a window another client made (or the root): it only draws there, follows
+// that window's size and takes no input from it.
 #include "platform/x11/host_x11.hpp"
 
 #include "host/failure.hpp"
@@ -16,6 +18,7 @@
 #include <xkbcommon/xkbcommon-x11.h>
 
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -36,6 +39,7 @@ constexpr std::array<const char*, kAtoms> kAtomNames{"WM_PROTOCOLS", "WM_DELETE_
 struct Host {
     xcb_connection_t* c = nullptr;
     xcb_window_t window = 0;
+    bool adopted = false;  // the window is another client's: drawn into, never changed
     std::array<xcb_atom_t, kAtoms> atoms{};
     std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> keys{nullptr, xkb_state_unref};
     ModifierMasks masks;
@@ -100,13 +104,21 @@ void handle(Host& host, const xcb_generic_event_t& event)
         host.covered =
             reinterpret_cast<const xcb_visibility_notify_event_t&>(event).state == XCB_VISIBILITY_FULLY_OBSCURED;
         break;
-    case XCB_DESTROY_NOTIFY: lnx::fail("the window was destroyed by another X client");
+    case XCB_DESTROY_NOTIFY:  // the end of a given window is the end of the display mode's work
+        if (host.adopted) {
+            host.done = true;
+            return;
+        }
+        lnx::fail("the window was destroyed by another X client");
     case XCB_BUTTON_PRESS: {
         const auto& e = reinterpret_cast<const xcb_button_press_event_t&>(event);
         in = buttonEvent(e.detail, e.state, e.event_x, e.event_y, host.masks);
         break;
     }
     case XCB_KEY_PRESS: {
+        if (!host.keys) {
+            break;  // a given window: no keyboard
+        }
         // The key's symbol as the event's own state makes it: the modifiers, and the group in bits 13 and 14.
         const auto& e = reinterpret_cast<const xcb_key_press_event_t&>(event);
         xkb_state_update_mask(host.keys.get(), e.state & 0xFFU, 0, 0, 0, 0, (e.state >> 13U) & 3U);
@@ -187,21 +199,77 @@ void openWindow(Host& host, const xcb_screen_t& screen)
     set(XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, sizeHints.size(), sizeHints.data());
 }
 
-// The window, its picture and the keyboard; then events and ticks until the end.
-int runWindow(Host& host, int screenNumber)
+// Another client's window (or the root): its size, visual, depth and whether it is mapped, and from now on
+// its changes of size, exposures and visibility; nothing else of it is selected or changed. Returns its
+// screen.
+const xcb_screen_t& adoptWindow(Host& host, xcb_window_t window, xcb_visualid_t& visual, std::uint8_t& depth)
+{
+    xcb_connection_t* c = host.c;
+    host.window = window;
+    host.adopted = true;
+    // The selection goes first, so a change after the answers below is reported.
+    const std::uint32_t mask =
+        XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_VISIBILITY_CHANGE;
+    const auto selected = xcb_change_window_attributes_checked(c, window, XCB_CW_EVENT_MASK, &mask);
+    const auto geometryAsked = xcb_get_geometry(c, window);
+    const auto attributesAsked = xcb_get_window_attributes(c, window);
+    const Owned<xcb_get_geometry_reply_t> geometry{xcb_get_geometry_reply(c, geometryAsked, nullptr), std::free};
+    const Owned<xcb_get_window_attributes_reply_t> attributes{
+        xcb_get_window_attributes_reply(c, attributesAsked, nullptr), std::free};
+    const Owned<xcb_generic_error_t> refused{xcb_request_check(c, selected), std::free};
+    checkConnection(host);
+    if (!geometry || !attributes || refused) {
+        std::array<char, 16> id{};
+        std::snprintf(id.data(), id.size(), "0x%x", window);
+        raiseRuntimeError(std::string("there is no window ") + id.data() + " on the display to draw into");
+    }
+    host.size = {geometry->width, geometry->height};
+    host.mapped = attributes->map_state != XCB_MAP_STATE_UNMAPPED;
+    visual = attributes->visual;
+    depth = geometry->depth;
+    for (auto screens = xcb_setup_roots_iterator(xcb_get_setup(c)); screens.rem != 0; xcb_screen_next(&screens)) {
+        if (screens.data->root == geometry->root) {
+            return *screens.data;
+        }
+    }
+    raiseRuntimeError("the window's root is no screen of the display");
+}
+
+// The window (its own, or the one it was given), its picture and, in its own, the keyboard.
+void setUp(Host& host, int screenNumber, const SaverTarget& target)
 {
     xcb_connection_t* c = host.c;
     auto screens = xcb_setup_roots_iterator(xcb_get_setup(c));
     for (int i = 0; i < screenNumber && screens.rem > 1; ++i) {
         xcb_screen_next(&screens);
     }
-    const xcb_screen_t& screen = *screens.data;
-    openWindow(host, screen);
-    host.sink = std::make_unique<X11Present>(c, host.window, screen);
+    if (target.kind == SaverTarget::Kind::ownWindow) {
+        const xcb_screen_t& screen = *screens.data;
+        openWindow(host, screen);
+        host.sink = std::make_unique<X11Present>(c, host.window, screen, screen.root_visual, screen.root_depth);
+        host.session.usePixelStore(host.sink.get());
+        xcb_map_window(c, host.window);
+        xcb_flush(c);
+        loadKeymap(host);  // while the server maps the window
+        return;
+    }
+    xcb_prefetch_extension_data(c, &xcb_shm_id);
+    xcb_visualid_t visual = 0;
+    std::uint8_t depth = 0;
+    const xcb_window_t window = target.kind == SaverTarget::Kind::root ? screens.data->root : target.window;
+    const xcb_screen_t& screen = adoptWindow(host, window, visual, depth);
+    host.sink = std::make_unique<X11Present>(c, host.window, screen, visual, depth);
     host.session.usePixelStore(host.sink.get());
-    xcb_map_window(c, host.window);
-    xcb_flush(c);
-    loadKeymap(host);  // while the server maps the window
+    if (host.mapped) {  // on the screen already: no MapNotify comes
+        host.session.shown(*host.sink, host.size.width, host.size.height, Clock::now());
+    }
+}
+
+// The window, then events and ticks until the end.
+int runWindow(Host& host, int screenNumber, const SaverTarget& target)
+{
+    xcb_connection_t* c = host.c;
+    setUp(host, screenNumber, target);
 
     const lnx::EventWait wait;
     while (!host.done) {
@@ -231,7 +299,7 @@ int runWindow(Host& host, int screenNumber)
 
 }  // namespace
 
-int run()
+int run(const SaverTarget& target)
 {
     int screen = 0;
     xcb_connection_t* c = nullptr;
@@ -245,7 +313,7 @@ int run()
         }
         Host host;  // gone before the connection
         host.c = c;
-        return runWindow(host, screen);
+        return runWindow(host, screen, target);
     });
     xcb_disconnect(c);
     return status;

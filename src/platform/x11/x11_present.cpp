@@ -23,23 +23,26 @@ constexpr auto u16 = [](int v) { return static_cast<std::uint16_t>(v); };
 
 }  // namespace
 
-X11Present::X11Present(xcb_connection_t* connection, xcb_window_t window, const xcb_screen_t& screen)
+X11Present::X11Present(xcb_connection_t* connection, xcb_window_t window, const xcb_screen_t& screen,
+                       xcb_visualid_t visual, std::uint8_t depth)
     : c_(connection),
       window_(window),
-      depth_(screen.root_depth),
+      depth_(depth),
       lsbFirst_(xcb_get_setup(connection)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST),
       gc_(xcb_generate_id(connection))
 {
     bool trueColour = false;
     for (auto d = xcb_screen_allowed_depths_iterator(&screen); d.rem != 0; xcb_depth_next(&d)) {
-        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem != 0; xcb_visualtype_next(&v)) {
+        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem != 0 && d.data->depth == depth;
+             xcb_visualtype_next(&v)) {
             const xcb_visualtype_t& t = *v.data;
-            trueColour = trueColour || (t.visual_id == screen.root_visual && t._class == XCB_VISUAL_CLASS_TRUE_COLOR &&
+            trueColour = trueColour || (t.visual_id == visual && t._class == XCB_VISUAL_CLASS_TRUE_COLOR &&
                                         t.red_mask == 0xFF0000U && t.green_mask == 0xFF00U && t.blue_mask == 0xFFU);
         }
     }
-    if (!trueColour) {
-        raiseRuntimeError("the screen (" + std::to_string(depth_) + " bits per pixel) is not one the window draws on");
+    if (!trueColour || (depth != 24 && depth != 32)) {
+        raiseRuntimeError("the window's pixels (depth " + std::to_string(depth) +
+                          ") are not the 24- or 32-bit true colour the picture is drawn in");
     }
     xcb_create_gc(c_, gc_, window_, 0, nullptr);
     if (lsbFirst_ != (std::endian::native == std::endian::little)) {

@@ -20,10 +20,12 @@ using Owned = std::unique_ptr<T, decltype(&std::free)>;
 
 class X11Present final : public PresentSink, public PixelStore {
 public:
-    // A run-time error where the screen is not TrueColor of red 0xFF0000, green 0xFF00, blue 0xFF. A server
-    // whose image byte order is this machine's takes the picture's words as they are, from shared memory;
-    // another gets them swapped, in plain images (it would read shared memory as it is).
-    X11Present(xcb_connection_t* connection, xcb_window_t window, const xcb_screen_t& screen);
+    // A window of `visual` and `depth` on `screen`. A run-time error where that visual is not TrueColor of
+    // red 0xFF0000, green 0xFF00, blue 0xFF at depth 24 or 32. A server whose image byte order is this
+    // machine's takes the picture's words as they are, from shared memory; another gets them swapped, in plain
+    // images (it would read shared memory as it is).
+    X11Present(xcb_connection_t* connection, xcb_window_t window, const xcb_screen_t& screen, xcb_visualid_t visual,
+               std::uint8_t depth);
 
     void present(const Framebuffer& picture, std::span<const Rect> regions) override;
     // Shared memory the server has attached (the one request that waits for the server, with a resize), or
