@@ -89,6 +89,11 @@ else()
   set(CPACK_STRIP_FILES ON)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # A cross build's package is of its target (the toolchain file names it; dpkg-shlibdeps finds the target's
+  # libraries in their multiarch folders by their format), a native one of this machine.
+  if(ZARVO1_DEBIAN_ARCHITECTURE)
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${ZARVO1_DEBIAN_ARCHITECTURE}")
+  endif()
   # Section x11 rather than games: Debian puts a game's binary in /usr/games, which is not on every
   # desktop session's path, while the desktop entry and `cmake --install` use bin/ like any program.
   set(CPACK_DEBIAN_PACKAGE_SECTION x11)

@@ -31,25 +31,39 @@ missing_packages() {
 
 # Fetches the package lists, once per run; an index that fails to download is fetched once more. When it
 # still fails the lists that did arrive are used, with a warning: the groups that need the missing index
-# then fail with apt's own reason.
+# then fail with apt's own reason. A failed index of a foreign architecture only (a package list of
+# binary-arm64, say) leaves every native group as installable as before: the warning says so.
 apt_update() {
   [ -n "${ZARVO1_APT_UPDATED:-}" ] && return 0
-  local log try
+  local log try native
+  native=$(dpkg --print-architecture)
   log=$(mktemp)
   for try in 1 2; do
     if apt_get update -q >"$log" 2>&1 && ! grep -qE '^(W|E): (Failed to fetch|Some index files failed)' "$log"; then
       break
     fi
     if [ "$try" -eq 2 ]; then
-      echo "warning: some package lists could not be fetched; going on with those that were:" >&2
-      grep -E '^(W|E): ' "$log" | head -n 2 >&2
       ZARVO1_APT_FETCH_FAILED=$(grep -m 1 -oE 'Failed to fetch [^ ]+' "$log" | sed 's/^Failed to fetch //')
       export ZARVO1_APT_FETCH_FAILED
+      if foreign_failures_only "$native" <"$log"; then
+        echo "warning: the package lists of a foreign architecture could not be fetched; the native ones were:" >&2
+      else
+        echo "warning: some package lists could not be fetched; going on with those that were:" >&2
+      fi
+      grep -E '^(W|E): ' "$log" | head -n 2 >&2
     fi
   done
   rm -f "$log"
   ZARVO1_APT_UPDATED=1
   export ZARVO1_APT_UPDATED
+}
+
+# foreign_failures_only NATIVE < LOG: the fetches that failed in apt-get update's LOG were all package lists
+# of architectures other than NATIVE (binary-arm64/Packages, say): the release files and the native lists came.
+foreign_failures_only() {
+  local failed
+  failed=$(grep -oE 'Failed to fetch [^ ]+' | sed 's/^Failed to fetch //')
+  [ -n "$failed" ] && ! grep -vqE '/binary-[a-z0-9]+/' <<<"$failed" && ! grep -qE "/binary-($1|all)/" <<<"$failed"
 }
 
 # apt's reason, in at most two lines, from the output of a failed apt-get.
@@ -85,18 +99,26 @@ install_group() {
   ZARVO1_APT_REASON=
   mapfile -t missing < <(missing_packages "$@")
   [ ${#missing[@]} -eq 0 ] && return 0
-  ZARVO1_ADDED_I386=
-  if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    as_root dpkg --add-architecture i386
-    ZARVO1_ADDED_I386=1
+  # A package named PKG:ARCH of an architecture dpkg does not take yet: the architecture is added for it,
+  # and the package lists fetched again to take in its index.
+  local native arch added=()
+  native=$(dpkg --print-architecture)
+  for arch in $(printf '%s\n' "${missing[@]}" | sed -n 's/^[^:]*:\([a-z0-9]*\)$/\1/p' | sort -u); do
+    [ "$arch" = "$native" ] || [ "$arch" = any ] || [ "$arch" = all ] && continue
+    dpkg --print-foreign-architectures | grep -qx "$arch" && continue
+    as_root dpkg --add-architecture "$arch"
+    added+=("$arch")
     ZARVO1_APT_UPDATED=
-  fi
+  done
   apt_update
   if ! install_planned "$group" "${missing[@]}"; then
-    # An architecture added for nothing would make every later fetch of the lists ask for it again.
-    if [ -n "$ZARVO1_ADDED_I386" ] && ! dpkg-query -W -f='${Architecture}\n' 2>/dev/null | grep -qx i386; then
-      as_root dpkg --remove-architecture i386
-    fi
+    # An architecture added for nothing would make every later fetch of the lists ask for it again, and a
+    # missing index of it warn on every fetch: it goes again when none of its packages got installed.
+    for arch in "${added[@]}"; do
+      if ! dpkg-query -W -f='${Architecture}\n' 2>/dev/null | grep -qx "$arch"; then
+        as_root dpkg --remove-architecture "$arch"
+      fi
+    done
     return 1
   fi
 }
@@ -171,6 +193,21 @@ WEB_TEST_PACKAGES=(chromium nodejs python3)
 # The same checks in firefox-esr: optional, where the package sources supply it; node-ws is the WebSocket
 # client for a node that has none of its own (before 22).
 WEB_FIREFOX_PACKAGES=(firefox-esr node-ws)
+
+# The cross builds for the Raspberry Pi (arm64, armhf) and for a big-endian machine (s390x), and their runs
+# under emulation: the build machine's own tools (its wayland-scanner generates the protocol code for every
+# target) and qemu's user-mode emulators, which run a foreign program directly.
+CROSS_PACKAGES=(cmake make pkg-config python3 qemu-user-static libwayland-bin wayland-protocols)
+# The foreign architectures the cross builds are for, each with its GNU triplet.
+CROSS_ARCHITECTURES=(arm64 armhf s390x)
+declare -A CROSS_TRIPLET=([arm64]=aarch64-linux-gnu [armhf]=arm-linux-gnueabihf [s390x]=s390x-linux-gnu)
+# cross_target_packages ARCH: one target's compilers and, in its multiarch folders, the libraries the program
+# links, GoogleTest for its unit tests and the C++ library they all run with. One package a line.
+cross_target_packages() {
+  printf '%s\n' "crossbuild-essential-$1"
+  printf '%s\n' libxcb1-dev libxcb-shm0-dev libxcb-xkb-dev libxkbcommon-x11-dev libwayland-dev libxkbcommon-dev \
+    libgtest-dev libstdc++6 | sed "s/\$/:$1/"
+}
 
 # The older name: a required group named by its packages.
 ensure_packages() {

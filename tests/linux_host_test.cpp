@@ -1,6 +1,8 @@
-// The Linux layer under both Linux hosts: one key table for X11 and Wayland, and the wait that ends on
-// SIGINT or SIGTERM, except on one the program was started with ignored.
+// The Linux layer under both Linux hosts: one key table for X11 and Wayland, the wait that ends on SIGINT
+// or SIGTERM, except on one the program was started with ignored, and the picture's bytes in a server's
+// order.
 #include "core/frm.hpp"
+#include "platform/linux/byte_order.hpp"
 #include "platform/linux/linux_host.hpp"
 #include "platform/linux/linux_keys.hpp"
 
@@ -10,6 +12,7 @@
 
 #include <array>
 #include <csignal>
+#include <cstring>
 
 namespace zarvo::lnx {
 namespace {
@@ -62,6 +65,18 @@ TEST(LinuxWait, TheConnectionTheDeadlineAndAQuitSignalButNotAnIgnoredOne)
     sigaction(SIGINT, &before, nullptr);
     close(pipe[0]);
     close(pipe[1]);
+}
+
+// A pixel 0x00RRGGBB in memory as a server reads it, on any machine: blue first where the least significant
+// byte comes first (wl_shm, most X servers), the pad byte first where it comes last.
+TEST(LinuxByteOrder, WordsGoInTheServersOrder)
+{
+    std::array<std::uint32_t, 2> words{0x00C42B1CU, 0x00C42B1CU};
+    toByteOrder(std::span(words).first(1), true);
+    toByteOrder(std::span(words).last(1), false);
+    std::array<std::uint8_t, 8> bytes{};
+    std::memcpy(bytes.data(), words.data(), sizeof words);
+    EXPECT_EQ(bytes, (std::array<std::uint8_t, 8>{0x1C, 0x2B, 0xC4, 0x00, 0x00, 0xC4, 0x2B, 0x1C}));
 }
 
 }  // namespace

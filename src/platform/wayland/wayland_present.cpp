@@ -3,6 +3,7 @@
 #include "platform/wayland/wayland_present.hpp"
 
 #include "core/runtime.hpp"
+#include "platform/linux/byte_order.hpp"
 #include "platform/linux/linux_host.hpp"
 
 #include <sys/mman.h>
@@ -223,6 +224,7 @@ void WaylandPresent::present(const Framebuffer& picture, std::span<const Rect> r
         for (int y = r.y; y < r.y + r.h; ++y) {
             const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(y) * width_ + r.x;
             std::memcpy(b->pixels + offset, from + offset, static_cast<std::size_t>(r.w) * kWordBytes);
+            lnx::toByteOrder({b->pixels + offset, static_cast<std::size_t>(r.w)}, true);  // wl_shm: little-endian
         }
     }
     b->stale.clear();

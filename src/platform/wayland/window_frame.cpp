@@ -2,6 +2,7 @@
 // destroyed when the compositor releases it (it has taken the next one), the pool's memory with the last.
 #include "platform/wayland/window_frame.hpp"
 
+#include "platform/linux/byte_order.hpp"
 #include "platform/wayland/wayland_present.hpp"
 
 #include <sys/mman.h>
@@ -152,6 +153,7 @@ void WindowFrame::draw(int first, int end)
         const std::size_t count = devicePixels(r);
         auto* pixels = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(map) + offset);
         drawPiece({pixels, count}, geometry_, which, look_, caption_);
+        lnx::toByteOrder({pixels, count}, true);  // wl_shm's formats are little-endian
         wl_buffer* buffer = wl_shm_pool_create_buffer(pool, static_cast<std::int32_t>(offset), w, h, w * kWordBytes,
                                                       WL_SHM_FORMAT_ARGB8888);
         ++drawing->alive;

@@ -2,6 +2,7 @@
 #include "platform/x11/x11_present.hpp"
 
 #include "core/runtime.hpp"
+#include "platform/linux/byte_order.hpp"
 
 #include <sys/mman.h>
 #include <sys/shm.h>
@@ -24,7 +25,11 @@ constexpr auto u16 = [](int v) { return static_cast<std::uint16_t>(v); };
 
 X11Present::X11Present(xcb_connection_t* connection, xcb_window_t window, const xcb_screen_t& screen,
                        xcb_visualid_t visual, std::uint8_t depth)
-    : c_(connection), window_(window), depth_(depth), gc_(xcb_generate_id(connection))
+    : c_(connection),
+      window_(window),
+      depth_(depth),
+      lsbFirst_(xcb_get_setup(connection)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST),
+      gc_(xcb_generate_id(connection))
 {
     bool trueColour = false;
     for (auto d = xcb_screen_allowed_depths_iterator(&screen); d.rem != 0; xcb_depth_next(&d)) {
@@ -35,12 +40,14 @@ X11Present::X11Present(xcb_connection_t* connection, xcb_window_t window, const 
                                         t.red_mask == 0xFF0000U && t.green_mask == 0xFF00U && t.blue_mask == 0xFFU);
         }
     }
-    const bool lsbFirst = xcb_get_setup(c_)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
-    if (!trueColour || (depth != 24 && depth != 32) || lsbFirst != (std::endian::native == std::endian::little)) {
+    if (!trueColour || (depth != 24 && depth != 32)) {
         raiseRuntimeError("the window's pixels (depth " + std::to_string(depth) +
                           ") are not the 24- or 32-bit true colour the picture is drawn in");
     }
     xcb_create_gc(c_, gc_, window_, 0, nullptr);
+    if (lsbFirst_ != (std::endian::native == std::endian::little)) {
+        return;  // the words are swapped on their way, so the picture's own memory cannot be shared
+    }
     // Memory is shared only with a server on this machine: one reached through a local socket.
     sockaddr_storage address{};
     socklen_t length = sizeof address;
@@ -85,6 +92,7 @@ void X11Present::putPlain(const Framebuffer& picture, Rect r)
             const std::uint32_t* from = picture.pixels() + static_cast<std::ptrdiff_t>(y + row) * picture.width() + r.x;
             std::copy(from, from + r.w, rows_.begin() + static_cast<std::ptrdiff_t>(row) * r.w);
         }
+        lnx::toByteOrder(rows_, lsbFirst_);
         xcb_put_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc_, u16(r.w), u16(rows), static_cast<std::int16_t>(r.x),
                       static_cast<std::int16_t>(y), 0, depth_, static_cast<std::uint32_t>(rows_.size() * kWordBytes),
                       reinterpret_cast<const std::uint8_t*>(rows_.data()));

@@ -21,8 +21,9 @@ using Owned = std::unique_ptr<T, decltype(&std::free)>;
 class X11Present final : public PresentSink, public PixelStore {
 public:
     // A window of `visual` and `depth` on `screen`. A run-time error where that visual is not TrueColor of
-    // red 0xFF0000, green 0xFF00, blue 0xFF at depth 24 or 32 in this machine's byte order: the picture's
-    // words go to it as they are.
+    // red 0xFF0000, green 0xFF00, blue 0xFF at depth 24 or 32. A server whose image byte order is this
+    // machine's takes the picture's words as they are, from shared memory; another gets them swapped, in plain
+    // images (it would read shared memory as it is).
     X11Present(xcb_connection_t* connection, xcb_window_t window, const xcb_screen_t& screen, xcb_visualid_t visual,
                std::uint8_t depth);
 
@@ -44,6 +45,7 @@ private:
     xcb_connection_t* c_;
     xcb_window_t window_;
     std::uint8_t depth_;
+    bool lsbFirst_;  // the server's image byte order
     xcb_gcontext_t gc_;
     Sharing sharing_ = Sharing::none;
     std::vector<Image> images_;
