@@ -165,11 +165,39 @@ try {
     } finally {
       await dense.close();
     }
+    // Screens between whole scales: the canvas and the picture have as many pixels as the screen gives the
+    // canvas's box (the browser's own count, read here apart from the page's; the CSS size times the ratio,
+    // rounded, where the browser gives none).
+    const fractional = [];
+    for (const scale of [1.25, 1.5]) {
+      const b = await launch(kind, { scale });
+      try {
+        const p = await open(b, '.');
+        fractional.push(await p.eval(`new Promise((done) => {
+          const c = __t.canvas();
+          const o = new ResizeObserver((entries) => {
+            o.disconnect();
+            const box = entries[0].devicePixelContentBoxSize ? entries[0].devicePixelContentBoxSize[0] : null;
+            const r = c.getBoundingClientRect();
+            done([devicePixelRatio, box ? box.inlineSize : Math.round(r.width * devicePixelRatio),
+              box ? box.blockSize : Math.round(r.height * devicePixelRatio),
+              c.width, c.height, zarvo1Page.picture().width, zarvo1Page.picture().height]);
+          });
+          try { o.observe(c, { box: 'device-pixel-content-box' }); } catch (e) { o.observe(c); }
+        })`));
+      } finally {
+        await b.close();
+      }
+    }
+    // The ratio must be the screen's asked for, and the canvas and the picture the screen's device pixels.
+    const offScreen = fractional.filter(([r, dw, dh, cw, ch, pw, ph], i) =>
+      r !== [1.25, 1.5][i] || cw !== dw || ch !== dh || pw !== dw || ph !== dh || Math.abs(dw - 503 * r) > 1);
     const [title, h1, cssW, cssH, w1, h1px, status] = one;
-    const name = 'the caption "Zarvo1", a canvas of 503 x 380 CSS pixels, one canvas pixel per device pixel at scale 1 and 2';
+    const name = 'the caption "Zarvo1", a canvas of 503 x 380 CSS pixels, one canvas pixel per device pixel at scale 1, 1.25, 1.5 and 2';
     if (title !== 'Zarvo1' || h1 !== 'Zarvo1') report(false, name, `title ${JSON.stringify(title)}, h1 ${JSON.stringify(h1)}`);
     else if (cssW !== 503 || cssH !== 380 || w1 !== 503 || h1px !== 380) report(false, name, `scale 1: CSS ${cssW} x ${cssH}, canvas ${w1} x ${h1px}`);
     else if (two.join() !== '503,380,1006,760,1006,760,2') report(false, name, `ratio ${two[6]}: CSS ${two[0]} x ${two[1]}, canvas ${two[2]} x ${two[3]}, picture ${two[4]} x ${two[5]}`);
+    else if (offScreen.length > 0) report(false, name, offScreen.map(([r, dw, dh, cw, ch, pw, ph]) => `ratio ${r}: the screen gives ${dw} x ${dh}, canvas ${cw} x ${ch}, picture ${pw} x ${ph}`).join('; '));
     else if (status !== '') report(false, name, `a status line while running: ${status}`);
     else report(true, name);
   });
