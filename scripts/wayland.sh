@@ -198,6 +198,15 @@ start_kwin() {
     { echo "KWin's background did not show" >&2; return 1; }
 }
 
+# kwin_startable: succeeds where start_kwin can make its private mount namespace; otherwise fails, printing
+# why (in a chroot, say, whose root is no mount point, unshare cannot make the namespace's mounts private).
+kwin_startable() {
+  local why
+  why=$(unshare --mount true 2>&1) && return 0
+  printf '%s\n' "${why:-unshare --mount failed}" | head -n 1
+  return 1
+}
+
 # stop_kwin: stops what start_kwin started, by their process ids, and removes its folder.
 stop_kwin() {
   [ -n "${KWIN_BACKGROUND_PID:-}" ] && stop_process "$KWIN_BACKGROUND_PID"
