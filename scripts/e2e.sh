@@ -16,6 +16,7 @@
 #   stop_process PID                            ends a process the script started: TERM, after 3 s KILL
 #   in_event_loop PID                           the process sleeps in its wait for the next tick
 #   status_field PID FIELD                      a number from /proc/PID/status (VmRSS, ...)
+#   cpu_ns PID                                  the CPU time PID has run, in nanoseconds
 # The program ($program, its pid in $pid, its stderr in $work/stderr)
 #   program_or_build [PROGRAM]                  sets program: PROGRAM, or the release build, built here
 #   start_program                               (xvfb.sh) starts it on X and waits for its window: sets pid, win
@@ -135,6 +136,8 @@ sleeps_waiting() {
 
 # status_field PID FIELD: a field of /proc/PID/status (VmRSS, voluntary_ctxt_switches, ...), number only.
 status_field() { awk -v f="$2:" '$1 == f {print $2}' "/proc/$1/status"; }
+# cpu_ns PID: the CPU time the process has run so far, in nanoseconds (/proc/PID/schedstat).
+cpu_ns() { awk '{print $1}' "/proc/$1/schedstat"; }
 
 # ---- the program -------------------------------------------------------------------------------------------
 
